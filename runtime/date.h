@@ -1,0 +1,32 @@
+// Local wall-clock date values and their formatting with masks such as "%dd/%mm/%yy".
+// A date value counts seconds from 1970-01-01 00:00:00 to the local wall-clock time, every day
+// 24 hours and no time zone, so UTC calendar arithmetic on it gives back the wall-clock fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct WallClock {
+    int year = 1970;  // four digits
+    int month = 1;    // 1..12
+    int day = 1;      // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The date value of the given fields, or -1 when they are not a valid date.
+std::int32_t date_value(const WallClock& fields);
+
+// The date value of the local time now (to the second), read through the clock below.
+std::int32_t current_date();
+
+// The mask with each "%" token (yyyy, yy, mm, dd, hh, ii, ss; any case) replaced by the date's
+// field; a "%" that no token follows is copied.
+std::string format_date(std::string_view mask, std::int32_t date);
+
+// The clock that current_date reads: the local wall-clock time. Tests replace it; null restores
+// the system clock.
+using ClockSource = WallClock (*)();
+void set_clock_source(ClockSource source);

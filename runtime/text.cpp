@@ -1,0 +1,143 @@
+// The text and number primitives: every edge case here shows up in a log column.
+#include "runtime/text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// A text ends at its first zero byte.
+std::string_view as_text(std::string_view bytes) {
+    const auto zero = bytes.find('\0');
+    return zero == std::string_view::npos ? bytes : bytes.substr(0, zero);
+}
+
+}  // namespace
+
+void assign(std::string& variable, std::string_view text) { variable.assign(as_text(text)); }
+
+std::int32_t length(std::string_view text) { return static_cast<std::int32_t>(as_text(text).size()); }
+
+std::string mid(std::string_view text, std::int32_t start, std::int32_t count) {
+    text = as_text(text);
+    if (count <= 0) return {};
+    const std::size_t first = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
+    if (first >= text.size()) return {};
+    return std::string(text.substr(first, static_cast<std::size_t>(count)));
+}
+
+std::int32_t char_code(std::string_view text) {
+    return text.empty() ? 0 : static_cast<unsigned char>(text.front());
+}
+
+std::string trim_left(std::string_view text) {
+    text = as_text(text);
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string() : std::string(text.substr(first));
+}
+
+std::string trim_right(std::string_view text) {
+    text = as_text(text);
+    const auto last = text.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
+}
+
+std::string nth_field(std::string_view text, std::int32_t index, std::string_view separator) {
+    text = as_text(text);
+    if (index < 1) index = 1;
+    const std::string_view sep = as_text(separator);
+    if (sep.empty()) return index == 1 ? std::string(text) : std::string();
+    const char s = sep.front();
+    std::size_t field_start = 0;
+    for (std::int32_t field = 1;; ++field) {
+        const auto end = text.find(s, field_start);
+        if (field == index) {
+            return std::string(text.substr(field_start, end == std::string_view::npos
+                                                            ? std::string_view::npos
+                                                            : end - field_start));
+        }
+        if (end == std::string_view::npos) return {};
+        field_start = end + 1;
+    }
+}
+
+std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement) {
+    text = as_text(text);
+    search = as_text(search);
+    replacement = as_text(replacement);
+    if (search.empty()) return std::string(text);
+    std::string result;
+    result.reserve(text.size());
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const auto found = text.find(search, position);
+        if (found == std::string_view::npos) break;
+        result.append(text.substr(position, found - position));
+        result.append(replacement);
+        position = found + search.size();
+    }
+    result.append(text.substr(std::min(position, text.size())));
+    return result;
+}
+
+std::int32_t to_number(std::string_view text) {
+    text = as_text(text);
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    }
+    if (negative) value = 0u - value;
+    return static_cast<std::int32_t>(value);
+}
+
+std::string to_decimal(std::int32_t number) {
+    if (number == std::numeric_limits<std::int32_t>::min()) return "-2147483648";
+    return std::to_string(number);
+}
+
+std::int32_t truncate_to_int(double value) {
+    if (std::isnan(value)) return 0;
+    const double truncated = std::trunc(value);
+    if (truncated <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    if (truncated >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(truncated);
+}
+
+bool equals(std::string_view a, std::string_view b) { return as_text(a) == as_text(b); }
+
+void new_array(TextArray& array, std::int32_t upper_bound) {
+    array.assign(upper_bound < 0 ? 0 : static_cast<std::size_t>(upper_bound) + 1, std::string());
+}
+
+void new_array(IntArray& array, std::int32_t upper_bound) {
+    array.assign(upper_bound < 0 ? 0 : static_cast<std::size_t>(upper_bound) + 1, 0);
+}
+
+MemoryBlock allocate_block(std::int32_t size) {
+    MemoryBlock block;
+    if (size <= 0) return block;
+    block.bytes = std::make_unique<unsigned char[]>(static_cast<std::size_t>(size));  // zero-filled
+    block.size = size;
+    return block;
+}
+
+std::string peek_string(const MemoryBlock& block) { return peek_string(block, block.size); }
+
+std::string peek_string(const MemoryBlock& block, std::int32_t count) {
+    if (!block.bytes || count <= 0) return {};
+    const auto limit = static_cast<std::size_t>(std::min(count, block.size));
+    const std::string_view bytes(reinterpret_cast<const char*>(block.bytes.get()), limit);
+    return std::string(as_text(bytes));
+}

@@ -1,0 +1,78 @@
+// Text and number primitives that the parsers, the log writers and the settings fields rely on.
+// A text is a byte string without a zero byte; positions are 1-based; an unset text is the empty
+// text. Integers are signed 32-bit and wrap. No primitive fails: bad input gives "" or 0.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Copies text into variable. Bytes from the first zero byte on are not part of a text.
+void assign(std::string& variable, std::string_view text);
+
+// Joins texts left to right.
+template <typename... Texts>
+std::string concat(const Texts&... texts) {
+    std::string joined;
+    (joined.append(std::string_view(texts)), ...);
+    return joined;
+}
+
+std::int32_t length(std::string_view text);
+
+// At most count characters from position start; start <= 1 begins at 1, start past the end or
+// count <= 0 gives "".
+std::string mid(std::string_view text, std::int32_t start, std::int32_t count);
+
+// Byte value (0..255) of the first character; 0 for "".
+std::int32_t char_code(std::string_view text);
+
+// Only the blank (byte 32) is removed; tabs and line ends stay.
+std::string trim_left(std::string_view text);
+std::string trim_right(std::string_view text);
+
+// The index-th field between separator bytes (index <= 1 gives field 1). Only the first byte of
+// separator counts; an empty separator makes the whole text field 1.
+std::string nth_field(std::string_view text, std::int32_t index, std::string_view separator);
+
+// One left-to-right pass; replaced text is never searched again. An empty search returns text.
+std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement);
+
+// Leading blanks and tabs, an optional sign, then decimal digits up to the first other byte,
+// modulo 2^32. No digits give 0.
+std::int32_t to_number(std::string_view text);
+
+std::string to_decimal(std::int32_t number);
+
+// Rounds toward zero. NaN gives 0; values outside the 32-bit range saturate.
+std::int32_t truncate_to_int(double value);
+
+bool equals(std::string_view a, std::string_view b);
+
+// Arrays with upper bound n hold n + 1 elements, indexes 0..n.
+using TextArray = std::vector<std::string>;
+using IntArray = std::vector<std::int32_t>;
+void new_array(TextArray& array, std::int32_t upper_bound);
+void new_array(IntArray& array, std::int32_t upper_bound);
+
+// A zero-filled raw byte block; a size of 0 or less gives no block (bytes null, size 0).
+struct MemoryBlock {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::int32_t size = 0;
+};
+MemoryBlock allocate_block(std::int32_t size);
+
+// The block's bytes up to the first zero byte, never past the block's end; with a count, at most
+// count bytes (a count of 0 or less gives "").
+std::string peek_string(const MemoryBlock& block);
+std::string peek_string(const MemoryBlock& block, std::int32_t count);
+
+// Wrapping 32-bit arithmetic for counters and totals.
+inline std::int32_t wrapping_add(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+inline std::int32_t wrapping_sub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}

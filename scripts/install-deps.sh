@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing KelvaStats need, and only those
+# that are missing. Quiet when everything is already there.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev            # the window (Qt 6 Widgets) and Qt Test
+  libasound2-dev          # the alarm tones (ALSA)
+  libgtest-dev libgmock-dev
+  libbenchmark-dev        # the benchmark program
+  xvfb xauth xdotool      # the end-to-end test drives the real window on a virtual display
+  clang libclang-rt-14-dev  # libFuzzer targets and sanitizer runtimes
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
