@@ -31,6 +31,10 @@ std::int32_t write_line(int number, std::string_view text);
 // file since it was opened reached the disk in full, 0 when one failed or the number was not open.
 int close_file(int number);
 
+// Cuts the named file back to size bytes (used to take back a line whose write failed half way).
+// Returns 1 on success, 0 on failure.
+int truncate_file(std::string_view name, std::int64_t size);
+
 // Closes every open file as close_file does.
 void close_all_files();
 
