@@ -1,0 +1,139 @@
+// Date values from wall-clock fields and their formatting with "%" masks, by plain civil-calendar
+// arithmetic: no time zone is involved once the local fields have been read.
+#include "runtime/date.h"
+
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+constexpr std::int64_t seconds_per_day = 24 * 3600;
+
+bool is_leap_year(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
+std::int64_t days_from_civil(std::int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t year_of_era = year - era * 400;
+    const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+WallClock civil_from_seconds(std::int64_t seconds) {
+    std::int64_t days = seconds / seconds_per_day;
+    std::int64_t second_of_day = seconds % seconds_per_day;
+    if (second_of_day < 0) {
+        second_of_day += seconds_per_day;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t day_of_era = days - era * 146097;
+    const std::int64_t year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const std::int64_t month_index = (5 * day_of_year + 2) / 153;
+    WallClock fields;
+    fields.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
+    fields.month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
+    fields.year = static_cast<int>(year_of_era + era * 400 + (fields.month <= 2 ? 1 : 0));
+    fields.hour = static_cast<int>(second_of_day / 3600);
+    fields.minute = static_cast<int>(second_of_day / 60 % 60);
+    fields.second = static_cast<int>(second_of_day % 60);
+    return fields;
+}
+
+bool is_valid(const WallClock& f) {
+    if (f.second < 0 || f.second > 59 || f.minute < 0 || f.minute > 59 || f.hour < 0 || f.hour > 23) return false;
+    if (f.day < 1 || f.day > 31 || f.month < 1 || f.month > 12 || f.year <= 0) return false;
+    if (f.day == 31 && (f.month == 4 || f.month == 6 || f.month == 9 || f.month == 11)) return false;
+    if (f.month == 2 && (f.day > 29 || (f.day == 29 && !is_leap_year(f.year)))) return false;
+    return true;
+}
+
+WallClock system_clock_fields() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&now, &local)) return WallClock{};
+    return WallClock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                     local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+std::atomic<ClockSource> clock_source{&system_clock_fields};
+
+char lower_case(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool starts_with_token(std::string_view text, std::string_view token) {
+    if (text.size() < token.size()) return false;
+    for (std::size_t i = 0; i < token.size(); ++i) {
+        if (lower_case(text[i]) != token[i]) return false;
+    }
+    return true;
+}
+
+// The last two decimal digits, so the year gives its "yy".
+void append_two_digits(std::string& out, int value) {
+    out.push_back(static_cast<char>('0' + value / 10 % 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+struct TwoDigitToken {
+    std::string_view name;
+    int WallClock::*field;
+};
+
+// Tried in this order after "yyyy", so "%yyy" is the two-digit year followed by a "y".
+constexpr TwoDigitToken two_digit_tokens[] = {
+    {"yy", &WallClock::year},  {"mm", &WallClock::month},  {"dd", &WallClock::day},
+    {"hh", &WallClock::hour},  {"ii", &WallClock::minute}, {"ss", &WallClock::second},
+};
+
+}  // namespace
+
+std::int32_t date_value(const WallClock& fields) {
+    if (!is_valid(fields)) return -1;
+    const std::int64_t seconds = days_from_civil(fields.year, fields.month, fields.day) * seconds_per_day +
+                                 fields.hour * 3600 + fields.minute * 60 + fields.second;
+    // A date value only holds 1970-01-01 00:00:00 up to 2^31 - 1 seconds later.
+    if (seconds < 0 || seconds > std::numeric_limits<std::int32_t>::max()) return -1;
+    return static_cast<std::int32_t>(seconds);
+}
+
+std::int32_t current_date() { return date_value(clock_source.load()()); }
+
+// Every 32-bit value is formatted by the same arithmetic: negative ones, -1 included, give the
+// moments before 1970 that they count (-1 is 1969-12-31 23:59:59), so all years have four digits.
+std::string format_date(std::string_view mask, std::int32_t date) {
+    mask = mask.substr(0, mask.find('\0'));
+    const WallClock fields = civil_from_seconds(date);
+    std::string out;
+    out.reserve(mask.size() + 8);
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        if (mask[i] != '%') {
+            out.push_back(mask[i]);
+            continue;
+        }
+        const std::string_view rest = mask.substr(i + 1);
+        if (starts_with_token(rest, "yyyy")) {
+            out.append(std::to_string(fields.year));
+            i += 4;
+            continue;
+        }
+        const auto token = std::find_if(std::begin(two_digit_tokens), std::end(two_digit_tokens),
+                                        [rest](const TwoDigitToken& t) { return starts_with_token(rest, t.name); });
+        if (token == std::end(two_digit_tokens)) {
+            out.push_back('%');
+            continue;
+        }
+        append_two_digits(out, fields.*token->field);
+        i += token->name.size();
+    }
+    return out;
+}
+
+void set_clock_source(ClockSource source) { clock_source = source ? source : &system_clock_fields; }
