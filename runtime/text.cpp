@@ -136,7 +136,7 @@ MemoryBlock allocate_block(std::int32_t size) {
 std::string peek_string(const MemoryBlock& block) { return peek_string(block, block.size); }
 
 std::string peek_string(const MemoryBlock& block, std::int32_t count) {
-    if (!block.bytes || count <= 0) return {};
+    if (!block.bytes || block.size <= 0 || count <= 0) return {};
     const auto limit = static_cast<std::size_t>(std::min(count, block.size));
     const std::string_view bytes(reinterpret_cast<const char*>(block.bytes.get()), limit);
     return std::string(as_text(bytes));
