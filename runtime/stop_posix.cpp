@@ -84,13 +84,12 @@ bool wait_or_stop(std::uint32_t ms) {
             if (left <= 0) return false;
             timeout_ms = static_cast<int>(std::min<long long>(left, INT_MAX));
         }
-        if (state->fd() < 0) timeout_ms = timeout_ms < 0 ? flag_check_ms : std::min(timeout_ms, flag_check_ms);
-        pollfd watched{state->fd(), POLLIN, 0};
-        const int ready = poll(&watched, state->fd() < 0 ? 0 : 1, timeout_ms);
-        if (ready < 0 && errno != EINTR) {
+        // Without an eventfd the flag is looked at every few milliseconds.
+        if (state->fd() < 0 && (timeout_ms < 0 || timeout_ms > flag_check_ms)) timeout_ms = flag_check_ms;
+        pollfd watched{state->fd(), POLLIN, 0};  // poll passes over a negative descriptor
+        if (poll(&watched, 1, timeout_ms) < 0 && errno != EINTR) {
             // Out of kernel memory or similar: back off instead of spinning, then look again.
-            std::this_thread::sleep_for(std::chrono::milliseconds(
-                timeout_ms < 0 ? flag_check_ms : std::min(timeout_ms, flag_check_ms)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(flag_check_ms));
         }
     }
 }

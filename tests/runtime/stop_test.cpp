@@ -10,7 +10,6 @@
 #include <future>
 #include <thread>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -46,10 +45,7 @@ std::pair<milliseconds, bool> stopped_from_outside(Wait wait) {
 
 class Stop : public ::testing::Test {
 protected:
-    void TearDown() override {
-        bind_stop_state(nullptr);
-        set_tone_output(nullptr);
-    }
+    void TearDown() override { bind_stop_state(nullptr); }
 };
 
 TEST_F(Stop, RequestFromAnotherThreadEndsALongWait) {
@@ -118,20 +114,6 @@ TEST_F(Stop, DefaultToneKeepsItsDurationWithOrWithoutADevice) {
     const auto took = elapsed_since(start);
     EXPECT_GE(took, milliseconds(75));
     EXPECT_LT(took, milliseconds(80 + 400));
-}
-
-std::vector<std::pair<std::int32_t, std::int32_t>> recorded_tones;
-void record_tone(std::int32_t frequency_hz, std::int32_t duration_ms) {
-    recorded_tones.emplace_back(frequency_hz, duration_ms);
-}
-
-TEST_F(Stop, InstalledToneOutputGetsEveryTone) {
-    recorded_tones.clear();
-    set_tone_output(&record_tone);
-    play_tone(1000, 300);
-    play_tone(900, 300);
-    play_tone(900, 0);
-    EXPECT_EQ(recorded_tones, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1000, 300}, {900, 300}}));
 }
 
 }  // namespace

@@ -143,16 +143,4 @@ TEST(Text, AllocateBlockIsZeroFilledOrNone) {
     for (int i = 0; i < block.size; ++i) ASSERT_EQ(block.bytes[static_cast<std::size_t>(i)], 0);
 }
 
-TEST(Text, NewArrayReplacesTheOldOne) {
-    TextArray lines;
-    new_array(lines, 256);
-    ASSERT_EQ(lines.size(), 257u);
-    lines[256] = "old";
-    new_array(lines, 256);
-    EXPECT_EQ(lines[256], "");
-    IntArray counts;
-    new_array(counts, 3);
-    EXPECT_EQ(counts, IntArray({0, 0, 0, 0}));
-}
-
 }  // namespace
