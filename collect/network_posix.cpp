@@ -1,0 +1,169 @@
+// The collection cycle's socket operations on POSIX sockets.
+#include "collect/network.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "runtime/stop.h"
+
+struct Connection {
+    int socket_fd = -1;
+};
+
+namespace {
+
+constexpr std::size_t max_host_name_length = 253;
+constexpr std::size_t max_label_length = 63;
+
+bool is_letter_or_digit(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool all_digits(std::string_view label) {
+    for (char c : label) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The IPv4 address of text in network byte order, or INADDR_NONE. A dotted address is taken as
+// inet_addr takes it (also "127.1" and "0x7f.0.0.1"); anything else is looked up as a host name,
+// but only when it can be one, so malformed input causes no name-server traffic.
+in_addr_t resolve_address(const std::string& text) {
+    in_addr parsed{};
+    if (inet_aton(text.c_str(), &parsed) != 0) return parsed.s_addr;
+    if (!looks_like_host_name(text)) return INADDR_NONE;
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* answer = nullptr;
+    if (getaddrinfo(text.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return INADDR_NONE;
+    in_addr_t found = INADDR_NONE;
+    for (addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
+            found = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
+            break;
+        }
+    }
+    freeaddrinfo(answer);
+    return found;
+}
+
+// Waits until the non-blocking connect of fd has an outcome. False when it failed or a stop was
+// requested for this thread.
+bool finish_connect(int fd) {
+    pollfd waits[2] = {{fd, POLLOUT, 0}, {stop_wait_fd(), POLLIN, 0}};
+    for (;;) {
+        if (stop_requested()) return false;
+        int ready = poll(waits, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (waits[1].revents != 0 || stop_requested()) return false;
+        if (waits[0].revents != 0) break;
+    }
+    int error = 0;
+    socklen_t error_size = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &error_size) != 0) return false;
+    return error == 0;
+}
+
+}  // namespace
+
+bool looks_like_host_name(std::string_view text) {
+    if (text.empty() || text.size() > max_host_name_length) return false;
+    std::size_t start = 0;
+    std::string_view last_label;
+    while (start <= text.size()) {
+        std::size_t end = text.find('.', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view label = text.substr(start, end - start);
+        if (label.empty() || label.size() > max_label_length) return false;
+        if (label.front() == '-' || label.back() == '-') return false;
+        for (char c : label) {
+            if (!is_letter_or_digit(c) && c != '-') return false;
+        }
+        last_label = label;
+        start = end + 1;
+    }
+    // No top-level name is all digits: such text is a dotted number that did not parse.
+    return !all_digits(last_label);
+}
+
+int start_network() { return 1; }
+
+void release_network() {}
+
+Connection* open_connection(std::string_view address, std::int32_t port) {
+    std::string text(address.substr(0, address.find('\0')));
+    if (text.empty()) return nullptr;
+    std::uint16_t port_low_bits = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
+    if (port_low_bits == 0) return nullptr;
+
+    in_addr_t address_bits = resolve_address(text);
+    if (address_bits == INADDR_NONE) return nullptr;  // also 255.255.255.255 itself
+
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return nullptr;
+
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port_low_bits);
+    target.sin_addr.s_addr = address_bits;
+    int result = connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    bool connected = result == 0 || (errno == EINPROGRESS && finish_connect(fd));
+    if (!connected) {
+        close(fd);
+        return nullptr;
+    }
+    // The socket stays non-blocking: reads follow a positive FIONREAD, and a send to a router that
+    // stopped reading fails instead of holding the worker.
+    return new Connection{fd};
+}
+
+int connection_event(Connection* connection) {
+    if (connection == nullptr) return no_network_event;
+    int waiting = 0;
+    if (ioctl(connection->socket_fd, FIONREAD, &waiting) != 0) return no_network_event;
+    return waiting > 0 ? data_network_event : no_network_event;
+}
+
+bool connection_closed(Connection* connection) {
+    if (connection == nullptr) return true;
+    unsigned char byte = 0;
+    ssize_t result = recv(connection->socket_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (result == 0) return true;
+    if (result > 0) return false;
+    return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+}
+
+std::int32_t receive_bytes(Connection* connection, unsigned char* buffer, std::int32_t capacity) {
+    if (connection == nullptr || buffer == nullptr || capacity < 0) return -1;
+    ssize_t count = recv(connection->socket_fd, buffer, static_cast<std::size_t>(capacity), 0);
+    return count < 0 ? -1 : static_cast<std::int32_t>(count);
+}
+
+std::int32_t send_text(Connection* connection, std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    if (text.empty()) return 0;
+    if (connection == nullptr) return -1;
+    ssize_t count = send(connection->socket_fd, text.data(), text.size(), MSG_NOSIGNAL);
+    return count < 0 ? -1 : static_cast<std::int32_t>(count);
+}
+
+void close_connection(Connection* connection) {
+    if (connection == nullptr) return;
+    close(connection->socket_fd);
+    delete connection;
+}

@@ -1,0 +1,49 @@
+// The socket operations of the collection cycle: one plain TCP client connection to the router at
+// a time, polled rather than waited on, so the worker never blocks on the router.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+struct Connection;  // one open TCP connection; released by close_connection
+
+// Readies the socket layer. 1 on success, 0 on failure (the worker then ends the program).
+int start_network();
+
+// Releases the socket layer at program end.
+void release_network();
+
+// Connects to address (a dotted IPv4 address, or a host name looked up for its first IPv4
+// address) on the low 16 bits of port. Null when the address is empty or malformed, does not
+// resolve, is 255.255.255.255, the port is 0, or the connect fails. Waits for the system's own
+// connect outcome, but a stop request for the calling thread (runtime/stop.h) ends the wait at
+// once with null.
+Connection* open_connection(std::string_view address, std::int32_t port);
+
+// Network event codes of connection_event.
+inline constexpr int no_network_event = 0;
+inline constexpr int data_network_event = 2;
+
+// data_network_event when at least one byte can be read without blocking, otherwise (also when the
+// router has closed the connection, or the count cannot be obtained) no_network_event. Never blocks.
+int connection_event(Connection* connection);
+
+// True when the router has closed or reset the connection and nothing is left to read. Tells a
+// closed connection from a silent one, which connection_event does not. Never blocks.
+bool connection_closed(Connection* connection);
+
+// One read of at most capacity bytes into buffer: the count read, 0 when the router has closed
+// the connection, -1 on error. No terminator is added.
+std::int32_t receive_bytes(Connection* connection, unsigned char* buffer, std::int32_t capacity);
+
+// One send of the text's bytes before its first zero byte: the bytes sent, or -1. An empty text
+// sends nothing and gives 0. A router that has gone gives -1, never a signal.
+std::int32_t send_text(Connection* connection, std::string_view text);
+
+// Closes the socket and releases the connection; null is ignored.
+void close_connection(Connection* connection);
+
+// Whether text may be looked up as a host name: labels of letters, digits and '-' joined by '.',
+// and not a dotted number that failed to parse as an address ("999.1.1.1"). Text that fails this
+// is refused without any name lookup. Exposed for testing.
+bool looks_like_host_name(std::string_view text);
