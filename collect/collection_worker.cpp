@@ -1,0 +1,115 @@
+// The worker's collection cycle: connect, answer each chunk with the next line of the script, run
+// the statistics and bins steps, close, wait the interval; again until a stop is requested.
+#include "collect/collection_worker.h"
+
+#include <chrono>
+#include <string>
+
+#include "app/settings.h"
+#include "collect/network.h"
+#include "collect/router_dialog.h"
+#include "runtime/date.h"
+#include "runtime/stop.h"
+#include "runtime/text.h"
+#include "runtime/ui_calls.h"
+#include "stats/bins_log.h"
+#include "stats/statistics_log.h"
+
+CycleTiming cycle_timing;
+
+namespace {
+
+// One read never takes more than this; a longer reply is read over several passes.
+constexpr std::int32_t receive_buffer_bytes = 8192;
+
+constexpr std::string_view box_title = "KelvaStats";
+
+enum class CycleEnd {
+    finished,      // the dialog ran to "exit", or the router dropped out of it
+    stopped,       // a stop was requested
+    program_ends,  // a log step showed its fatal box
+};
+
+// Tells the user in the status line why a cycle ended without its collection.
+void show_cycle_abandoned(std::string_view reason) {
+    set_status_text(0, 0, concat(format_date("%hh:%ii", current_date()), " ", reason));
+}
+
+// The receive loop of one connected cycle. A stop request ends it at the next wait; the log steps
+// run to the end of their line before it is looked at.
+CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point last_chunk = Clock::now();
+    for (;;) {
+        bool status_reply_arrived = false;
+        if (connection_event(connection) == data_network_event) {
+            std::int32_t count = receive_bytes(connection, buffer.bytes.get(), buffer.size);
+            settings.received_text = peek_string(buffer, count);
+            dialog_step();
+            last_chunk = Clock::now();
+            status_reply_arrived = settings.dialog_state.load() == 5;
+        } else if (connection_closed(connection)) {
+            show_cycle_abandoned("router closed the connection");
+            return CycleEnd::finished;
+        } else if (Clock::now() - last_chunk >=
+                   std::chrono::milliseconds(cycle_timing.dialog_silence_limit_ms.load())) {
+            show_cycle_abandoned("no answer from the router");
+            return CycleEnd::finished;
+        }
+
+        if (wait_or_stop(cycle_timing.pass_pause_ms.load())) return CycleEnd::stopped;
+
+        // Only in the pass whose chunk brought the status reply: a bit-loading reply that is slow
+        // to come must not log the same status reply again at every pass.
+        if (status_reply_arrived && settings.dialog_state.load() == 5) {
+            if (write_statistics() == LogStep::program_ends) return CycleEnd::program_ends;
+            if (stop_requested()) return CycleEnd::stopped;
+        }
+        if (settings.dialog_state.load() == 6) {
+            if (write_bins() == LogStep::program_ends) return CycleEnd::program_ends;
+            if (stop_requested()) return CycleEnd::stopped;
+        }
+        if (settings.dialog_finished.load() == 1) return CycleEnd::finished;
+    }
+}
+
+// One cycle up to the close of its connection (the interval wait is the caller's).
+CycleEnd run_cycle(const MemoryBlock& buffer) {
+    settings.dialog_state = 2;
+    settings.dialog_finished = 0;
+    Connection* connection = open_connection(settings.router_address.get(), settings.port.load());
+    settings.connection = connection;
+    if (connection == nullptr) {
+        if (stop_requested()) return CycleEnd::stopped;
+        message_box(box_title, "Can't find the server", 0);
+        return CycleEnd::finished;
+    }
+    CycleEnd end = receive_loop(connection, buffer);
+    // Forgotten as well as closed, so nothing can reach the released connection afterwards.
+    settings.connection = nullptr;
+    close_connection(connection);
+    return end;
+}
+
+}  // namespace
+
+WorkerEnd collection_worker(std::int32_t /*parameter*/) {
+    const MemoryBlock buffer = allocate_block(receive_buffer_bytes);
+    if (start_network() == 0) {
+        message_box(box_title, "Can't initialize the network", 0);
+        return WorkerEnd::program_ends;
+    }
+    do {
+        switch (run_cycle(buffer)) {
+        case CycleEnd::stopped:
+            return WorkerEnd::stopped;
+        case CycleEnd::program_ends:
+            return WorkerEnd::program_ends;
+        case CycleEnd::finished:
+            break;
+        }
+        // A negative interval is a very long wait, as the unsigned count it is; a stop ends it.
+        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load()))) return WorkerEnd::stopped;
+    } while (equals(settings.loop_flag, "true") && !stop_requested());
+    return WorkerEnd::stopped;
+}
