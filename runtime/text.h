@@ -12,11 +12,14 @@
 // Copies text into variable. Bytes from the first zero byte on are not part of a text.
 void assign(std::string& variable, std::string_view text);
 
-// Joins texts left to right.
+// Joins texts left to right; each part ends at its first zero byte, as every text does.
 template <typename... Texts>
 std::string concat(const Texts&... texts) {
     std::string joined;
-    (joined.append(std::string_view(texts)), ...);
+    const auto append_text = [&joined](std::string_view part) {
+        joined.append(part.substr(0, part.find('\0')));
+    };
+    (append_text(std::string_view(texts)), ...);
     return joined;
 }
 
