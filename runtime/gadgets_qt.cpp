@@ -1,0 +1,414 @@
+// The window and gadget layer on Qt Widgets: windows, gadgets and status bars under integer ids,
+// the event queue that wait_window_event drains, and the status text and message box that other
+// threads hand to the main thread.
+#include "runtime/gadgets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStatusBar>
+#include <QThread>
+#include <QWidget>
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "runtime/ip_address_field.h"
+#include "runtime/ui_calls.h"
+#include "runtime/wake_signal.h"
+
+namespace {
+
+constexpr int idok = 1;  // what a one-button box returns however it was dismissed
+// The platform's default GUI font is 8 points at 96 dots per inch; the layout of the gadgets
+// (label widths, 20-pixel fields) is made for it.
+constexpr int gadget_font_pixels = 11;
+
+enum class GadgetKind { button, label, edit, address };
+
+struct GadgetRecord {
+    GadgetKind kind;
+    QPointer<QWidget> widget;
+};
+
+struct StatusBarRecord {
+    QPointer<QStatusBar> bar;
+    QPointer<QLabel> field;  // field 0, the whole bar
+};
+
+struct QueuedEvent {
+    int code;
+    int window;
+    int gadget;
+    int type;
+};
+
+// A call another thread asked the main thread to make; it waits on `done`.
+struct MainThreadCall {
+    WakeSignal done;
+    QPointer<QMessageBox> box;  // main thread only
+};
+
+// Receives the windows' close and resize events, and the calls posted from other threads.
+class LayerHub final : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// Main-thread state. Only `calls` and `hub` are touched by other threads, under calls_mutex.
+struct Layer {
+    std::map<int, QPointer<QWidget>> windows;
+    std::map<int, GadgetRecord> gadgets;
+    std::map<int, StatusBarRecord> status_bars;
+    QPointer<QWidget> gadget_parent;
+    std::deque<QueuedEvent> queue;
+    int event_gadget = 0;
+    int event_type = -1;
+
+    std::mutex calls_mutex;
+    LayerHub* hub = nullptr;
+    std::vector<std::shared_ptr<MainThreadCall>> calls;
+};
+
+Layer layer;
+
+bool on_main_thread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+QString qtext(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string text_value(const QString& text) { return text.toUtf8().toStdString(); }
+
+QFont gadget_font() {
+    QFont font = QApplication::font();
+    font.setPixelSize(gadget_font_pixels);
+    return font;
+}
+
+int window_id_of(const QObject* window) {
+    for (const auto& [id, widget] : layer.windows) {
+        if (widget == window) return id;
+    }
+    return -1;
+}
+
+void queue_event(int code, int window) {
+    // A layer event equal to the newest one still queued is not queued twice.
+    if (!layer.queue.empty() && layer.queue.back().code == code && layer.queue.back().window == window) return;
+    layer.queue.push_back({code, window, 0, -1});
+}
+
+void queue_gadget_event(QWidget* gadget, int id, int type) {
+    layer.queue.push_back({gadget_event, window_id_of(gadget->window()), id, type});
+}
+
+void place_status_bars(const QWidget* window) {
+    for (auto& [id, record] : layer.status_bars) {
+        QStatusBar* bar = record.bar;
+        if (!bar || bar->parentWidget() != window) continue;
+        const int height = bar->sizeHint().height();
+        bar->setGeometry(0, window->height() - height, window->width(), height);
+    }
+}
+
+bool LayerHub::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close) {
+        // Closing is the program's decision: report it and keep the window.
+        event->ignore();
+        queue_event(close_window_event, window_id_of(watched));
+        return true;
+    }
+    if (event->type() == QEvent::Resize) place_status_bars(static_cast<QWidget*>(watched));
+    return QObject::eventFilter(watched, event);
+}
+
+QWidget* gadget_widget(int id) {
+    auto found = layer.gadgets.find(id);
+    return found == layer.gadgets.end() ? nullptr : found->second.widget.data();
+}
+
+void destroy_gadget(int id) {
+    auto found = layer.gadgets.find(id);
+    if (found == layer.gadgets.end()) return;
+    delete found->second.widget.data();
+    layer.gadgets.erase(found);
+}
+
+// Gives a new control its id, font and place under the current gadget list's window.
+int add_gadget(int id, GadgetKind kind, QWidget* widget, int x, int y, int width, int height) {
+    widget->setObjectName(QStringLiteral("gadget%1").arg(id));
+    widget->setFont(gadget_font());
+    widget->setGeometry(x, y, width, height);
+    widget->show();
+    layer.gadgets[id] = {kind, widget};
+    return 1;
+}
+
+// Hands job to the main thread's loop without waiting. False when the layer is not running.
+bool post_to_main_thread(std::function<void()> job) {
+    std::lock_guard lock(layer.calls_mutex);
+    if (!layer.hub) return false;
+    QMetaObject::invokeMethod(layer.hub, std::move(job), Qt::QueuedConnection);
+    return true;
+}
+
+// Hands job to the main thread; the caller then waits with wait_for_main_thread until the job
+// raises the call's signal. Null when the layer is not running (nothing was posted).
+std::shared_ptr<MainThreadCall> call_main_thread(std::function<void(const std::shared_ptr<MainThreadCall>&)> job) {
+    auto call = std::make_shared<MainThreadCall>();
+    std::lock_guard lock(layer.calls_mutex);
+    if (!layer.hub) return nullptr;
+    layer.calls.push_back(call);
+    QMetaObject::invokeMethod(layer.hub, [call, job = std::move(job)] { job(call); }, Qt::QueuedConnection);
+    return call;
+}
+
+// True when the main thread finished the call, false when a stop request ended the wait.
+bool wait_for_main_thread(const std::shared_ptr<MainThreadCall>& call) {
+    const bool done = call->done.wait();
+    std::lock_guard lock(layer.calls_mutex);
+    std::erase(layer.calls, call);
+    return done;
+}
+
+void set_text_of_status_bar(int id, int field, const QString& text) {
+    auto found = layer.status_bars.find(id);
+    if (found == layer.status_bars.end() || field != 0 || !found->second.field) return;
+    found->second.field->setText(text);
+}
+
+void status_text_handler(int bar, int field, std::string_view text) {
+    QString qt = qtext(text);
+    if (on_main_thread()) {
+        set_text_of_status_bar(bar, field, qt);
+        return;
+    }
+    auto call = call_main_thread([bar, field, qt](const std::shared_ptr<MainThreadCall>& call) {
+        set_text_of_status_bar(bar, field, qt);
+        call->done.raise();
+    });
+    if (call) wait_for_main_thread(call);
+}
+
+QWidget* box_owner() {
+    auto found = layer.windows.find(0);
+    if (found != layer.windows.end() && found->second && found->second->isVisible()) return found->second;
+    return QApplication::activeWindow();
+}
+
+QMessageBox* new_box(const QString& title, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, box_owner());
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setObjectName(QStringLiteral("message_box"));
+    return box;
+}
+
+// Only one-button (OK) boxes exist in the program, so the flags do not change the box.
+int message_box_handler(std::string_view title, std::string_view text, int) {
+    QString qt_title = qtext(title);
+    QString qt_text = qtext(text);
+    if (on_main_thread()) {
+        QPointer<QMessageBox> box = new_box(qt_title, qt_text);
+        box->exec();
+        delete box.data();
+        return idok;
+    }
+    auto call = call_main_thread([qt_title, qt_text](const std::shared_ptr<MainThreadCall>& call) {
+        QMessageBox* box = new_box(qt_title, qt_text);
+        call->box = box;
+        QObject::connect(box, &QDialog::finished, layer.hub, [call, box] {
+            call->done.raise();
+            // Not from inside the box's own signal: delete it once control is back in the loop.
+            QMetaObject::invokeMethod(layer.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
+                                      Qt::QueuedConnection);
+        });
+        box->show();
+    });
+    if (!call) return 0;
+    if (wait_for_main_thread(call)) return idok;
+    // Stopped while the box is up: take it down; nobody waits for its answer any more.
+    post_to_main_thread([call] { delete call->box.data(); });
+    return 0;
+}
+
+}  // namespace
+
+int start_window_layer() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !on_main_thread()) return 0;
+    {
+        std::lock_guard lock(layer.calls_mutex);
+        if (!layer.hub) layer.hub = new LayerHub;
+    }
+    install_ui_calls({&status_text_handler, &message_box_handler});
+    return 1;
+}
+
+void release_window_layer() {
+    install_ui_calls({});
+    if (!on_main_thread()) return;
+
+    std::lock_guard lock(layer.calls_mutex);
+    for (const auto& call : layer.calls) {
+        delete call->box.data();
+        call->done.raise();
+    }
+    layer.calls.clear();
+    for (auto& [id, window] : layer.windows) delete window.data();
+    layer.windows.clear();
+    layer.gadgets.clear();
+    layer.status_bars.clear();
+    layer.gadget_parent = nullptr;
+    layer.queue.clear();
+    layer.event_gadget = 0;
+    layer.event_type = -1;
+    delete layer.hub;  // drops the calls still posted to it
+    layer.hub = nullptr;
+}
+
+int open_window(int id, int x, int y, int width, int height, std::string_view title, std::uint32_t flags) {
+    if (!layer.hub || !on_main_thread() || id < 0) return 0;
+    if (auto old = layer.windows.find(id); old != layer.windows.end()) delete old->second.data();
+
+    const bool starts_hidden = flags & ws_visible;
+    flags &= ~(ws_visible | 3u);  // bits 0 and 1 ask for centring, which the program never does
+    if (flags == 0) flags = ws_caption;
+
+    Qt::WindowFlags frame = Qt::Window | Qt::CustomizeWindowHint;
+    if ((flags & ws_caption) == ws_caption) frame |= Qt::WindowTitleHint;
+    if (flags & ws_sysmenu) frame |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (flags & ws_minimizebox) frame |= Qt::WindowMinimizeButtonHint;
+    if (flags & ws_maximizebox) frame |= Qt::WindowMaximizeButtonHint;
+
+    auto* window = new QWidget(nullptr, frame);
+    window->setObjectName(QStringLiteral("window%1").arg(id));
+    window->setWindowTitle(qtext(title));
+    window->setAutoFillBackground(true);
+    window->installEventFilter(layer.hub);
+    window->resize(width, height);  // the client area; the frame comes on top of it
+    if (!(flags & ws_thickframe)) window->setFixedSize(width, height);
+    window->move(x, y);  // the frame's top-left corner
+    layer.windows[id] = window;
+    if (!starts_hidden) window->show();
+    return 1;
+}
+
+WindowHandle window_handle(int id) {
+    auto found = layer.windows.find(id);
+    return found == layer.windows.end() ? nullptr : found->second.data();
+}
+
+WindowHandle create_gadget_list(WindowHandle window) {
+    layer.gadget_parent = window;
+    return window;
+}
+
+int create_status_bar(int id, WindowHandle window) {
+    if (!window || !layer.hub || !on_main_thread()) return 0;
+    if (auto old = layer.status_bars.find(id); old != layer.status_bars.end()) delete old->second.bar.data();
+
+    auto* bar = new QStatusBar(window);
+    bar->setObjectName(QStringLiteral("statusbar%1").arg(id));
+    bar->setFont(gadget_font());
+    bar->setSizeGripEnabled(window->minimumSize() != window->maximumSize());
+    auto* field = new QLabel(bar);
+    field->setObjectName(QStringLiteral("statusfield%1").arg(id));
+    field->setTextFormat(Qt::PlainText);
+    bar->addWidget(field, 1);
+    layer.status_bars[id] = {bar, field};
+    window->installEventFilter(layer.hub);
+    place_status_bars(window);
+    bar->show();
+    return 1;
+}
+
+int button_gadget(int id, int x, int y, int width, int height, std::string_view text) {
+    if (!layer.gadget_parent || !on_main_thread()) return 0;
+    destroy_gadget(id);
+    auto* button = new QPushButton(qtext(text), layer.gadget_parent);
+    QObject::connect(button, &QPushButton::clicked, layer.hub,
+                     [button, id] { queue_gadget_event(button, id, button_clicked); });
+    return add_gadget(id, GadgetKind::button, button, x, y, width, height);
+}
+
+int text_gadget(int id, int x, int y, int width, int height, std::string_view text) {
+    if (!layer.gadget_parent || !on_main_thread()) return 0;
+    destroy_gadget(id);
+    auto* label = new QLabel(qtext(text), layer.gadget_parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return add_gadget(id, GadgetKind::label, label, x, y, width, height);
+}
+
+int string_gadget(int id, int x, int y, int width, int height, std::string_view text, std::uint32_t flags) {
+    if (!layer.gadget_parent || !on_main_thread()) return 0;
+    destroy_gadget(id);
+    auto* edit = new QLineEdit(qtext(text), layer.gadget_parent);
+    if (flags & es_password) edit->setEchoMode(QLineEdit::Password);
+    if (flags & es_number) {
+        // Whole text checked, so a paste holding anything but digits is refused as a whole.
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    }
+    QObject::connect(edit, &QLineEdit::textChanged, layer.hub,
+                     [edit, id] { queue_gadget_event(edit, id, content_changed); });
+    return add_gadget(id, GadgetKind::edit, edit, x, y, width, height);
+}
+
+int ip_address_gadget(int id, int x, int y, int width, int height) {
+    if (!layer.gadget_parent || !on_main_thread()) return 0;
+    destroy_gadget(id);
+    auto* field = new IpAddressField(layer.gadget_parent);
+    QObject::connect(field, &IpAddressField::changed, layer.hub,
+                     [field, id] { queue_gadget_event(field, id, content_changed); });
+    return add_gadget(id, GadgetKind::address, field, x, y, width, height);
+}
+
+void set_gadget_tooltip(int id, std::string_view text) {
+    if (QWidget* widget = gadget_widget(id)) widget->setToolTip(qtext(text));
+}
+
+void hide_gadget(int id, int state) {
+    if (QWidget* widget = gadget_widget(id)) widget->setVisible(state == 0);
+}
+
+std::string gadget_text(int id) {
+    QWidget* widget = gadget_widget(id);
+    if (!widget) return "";
+    switch (layer.gadgets[id].kind) {
+    case GadgetKind::button: return text_value(static_cast<QPushButton*>(widget)->text());
+    case GadgetKind::label: return text_value(static_cast<QLabel*>(widget)->text());
+    case GadgetKind::edit: return text_value(static_cast<QLineEdit*>(widget)->text());
+    case GadgetKind::address: return text_value(static_cast<IpAddressField*>(widget)->dotted_text());
+    }
+    return "";
+}
+
+int wait_window_event() {
+    layer.event_type = -1;
+    while (layer.queue.empty()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const QueuedEvent event = layer.queue.front();
+    layer.queue.pop_front();
+    if (event.code == gadget_event) {
+        layer.event_gadget = event.gadget;
+        layer.event_type = event.type;
+    }
+    return event.code;
+}
+
+int event_gadget() { return layer.event_gadget; }
+
+int event_type() { return layer.event_type; }

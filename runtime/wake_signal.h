@@ -1,0 +1,21 @@
+// A one-shot signal by which the main thread tells a waiting thread that its call is done. The
+// wait also ends when a stop is requested for the waiting thread (runtime/stop.h), so a worker
+// never hangs on a main thread that is itself waiting for the worker to end.
+#pragma once
+
+class WakeSignal {
+public:
+    WakeSignal();
+    ~WakeSignal();
+    WakeSignal(const WakeSignal&) = delete;
+    WakeSignal& operator=(const WakeSignal&) = delete;
+
+    // Safe from any thread, any number of times.
+    void raise();
+
+    // Blocks until raised (true) or until a stop is requested for the calling thread (false).
+    bool wait();
+
+private:
+    int fd_;
+};

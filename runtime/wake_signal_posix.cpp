@@ -1,0 +1,31 @@
+// WakeSignal on an eventfd, waited for with poll() beside the thread's stop descriptor.
+#include "runtime/wake_signal.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "runtime/stop.h"
+
+WakeSignal::WakeSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+WakeSignal::~WakeSignal() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void WakeSignal::raise() {
+    std::uint64_t one = 1;
+    if (fd_ >= 0) (void)!write(fd_, &one, sizeof one);
+}
+
+bool WakeSignal::wait() {
+    if (fd_ < 0) return false;  // no descriptor: nothing could ever wake us, so do not wait
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_wait_fd(), POLLIN, 0}};  // poll skips a negative fd
+    for (;;) {
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) return false;
+        if (fds[0].revents & POLLIN) return true;
+        if (fds[1].revents & POLLIN) return false;
+    }
+}
