@@ -1,0 +1,490 @@
+// The simulated router: one thread polls the listener and every session, answers each line the
+// client sends the way the router's command-line interface would, and shapes the replies by the
+// configured faults.
+#include "tools/router_sim.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view greeting_text = "\r\nKelva ADSL router\r\n\r\nPassword: ";
+constexpr std::string_view login_accepted_text = "\r\nLogin successful\r\n> ";
+constexpr std::string_view login_refused_text = "\r\nLogin incorrect\r\n\r\nPassword: ";
+constexpr std::string_view prompt_text = "> ";
+constexpr std::string_view unknown_command_text = "Unknown command\r\n> ";
+constexpr std::string_view filler_line = "..............................\r\n";
+constexpr int listen_backlog = 16;
+constexpr std::size_t receive_chunk_bytes = 4096;
+
+enum class PieceKind { data, close, reset };
+
+struct Piece {
+    PieceKind kind = PieceKind::data;
+    std::string bytes;
+    int wait_ms = 0;
+    bool continuing = false;  // the rest of a piece that did not go out in one send
+};
+
+struct Session {
+    int fd = -1;
+    int number = 0;
+    bool logged_in = false;
+    bool silent = false;
+    bool parked = false;
+    bool exiting = false;
+    bool skip_line_feed = false;  // a "\r" ended the last line, so a "\n" right after it is its part
+    bool sent_any = false;
+    bool input_since_piece = false;
+    bool wants_writable = false;
+    int collection = -1;
+    std::string line;
+    std::deque<Piece> pieces;
+    Clock::time_point head_since;
+};
+
+std::int32_t grown(std::int32_t first, std::int32_t growth, int collection) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(first) +
+                                     static_cast<std::uint32_t>(growth) * static_cast<std::uint32_t>(collection));
+}
+
+}  // namespace
+
+struct RouterSim::Impl {
+    RouterSimOptions options;
+
+    mutable std::mutex mutex;  // guards the fields up to `thread`
+    std::condition_variable changed;
+    std::vector<SessionRecord> records;
+    int collections = 0;
+    int park_from_session = 0;
+    std::string error;
+    std::uint16_t port = 0;
+
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    int listen_fd = -1;
+    int wake_fd = -1;
+    std::uint32_t random_state = 1;
+    std::vector<Session> sessions;  // the simulator thread's own
+
+    explicit Impl(RouterSimOptions given) : options(std::move(given)) {
+        park_from_session = options.park_from_session;
+        random_state = options.random_seed != 0 ? options.random_seed : 1;
+    }
+
+    void log(const Session& session, std::string_view what) {
+        if (options.log) options.log("session " + std::to_string(session.number) + ": " + std::string(what));
+    }
+
+    template <typename Change>
+    void update_record(const Session& session, Change change) {
+        {
+            std::lock_guard lock(mutex);
+            change(records[static_cast<std::size_t>(session.number - 1)]);
+        }
+        changed.notify_all();
+    }
+
+    std::uint32_t next_random() {
+        random_state ^= random_state << 13;
+        random_state ^= random_state >> 17;
+        random_state ^= random_state << 5;
+        return random_state;
+    }
+
+    bool parks(int number) {
+        std::lock_guard lock(mutex);
+        return park_from_session > 0 && number >= park_from_session;
+    }
+
+    void queue(Session& session, Piece piece) {
+        if (session.pieces.empty()) session.head_since = Clock::now();
+        session.pieces.push_back(std::move(piece));
+    }
+
+    // Queues the reply at a point, as the fault configured there shapes it.
+    void reply(Session& session, ReplyPoint point, std::string text) {
+        if (session.silent) return;
+        const ReplyFault& fault = options.faults[static_cast<std::size_t>(point)];
+        const bool applies = session.number >= fault.first_session && session.number <= fault.last_session;
+        if (!applies) {
+            update_record(session, [&](SessionRecord& r) { r.replies[static_cast<std::size_t>(point)] = text; });
+            queue(session, Piece{PieceKind::data, std::move(text), 0});
+            return;
+        }
+        if (fault.replacement) text = *fault.replacement;
+        if (fault.random_bytes > 0) {
+            text.clear();
+            for (int i = 0; i < fault.random_bytes; ++i) text.push_back(static_cast<char>(next_random() & 0xFF));
+        }
+        while (text.size() < static_cast<std::size_t>(std::max(fault.pad_to_bytes, 0))) text += filler_line;
+        if (fault.zero_byte_at >= 0 && static_cast<std::size_t>(fault.zero_byte_at) < text.size()) {
+            text[static_cast<std::size_t>(fault.zero_byte_at)] = '\0';
+        }
+        update_record(session, [&](SessionRecord& r) { r.replies[static_cast<std::size_t>(point)] = text; });
+
+        switch (fault.action) {
+        case ReplyAction::omit:
+            return;
+        case ReplyAction::fall_silent:
+            log(session, "falls silent");
+            session.silent = true;
+            session.pieces.clear();
+            return;
+        case ReplyAction::close:
+            queue(session, Piece{PieceKind::close, {}, fault.delay_ms});
+            return;
+        case ReplyAction::reset_midway:
+            queue(session, Piece{PieceKind::data, text.substr(0, std::max<std::size_t>(1, text.size() / 2)),
+                                 fault.delay_ms});
+            queue(session, Piece{PieceKind::reset, {}, 0});
+            return;
+        case ReplyAction::send:
+            break;
+        }
+        std::size_t piece_bytes = text.size();
+        if (fault.chunk_bytes > 0) {
+            piece_bytes = static_cast<std::size_t>(fault.chunk_bytes);
+        } else if (fault.chunks > 1) {
+            piece_bytes = (text.size() + static_cast<std::size_t>(fault.chunks) - 1) / static_cast<std::size_t>(fault.chunks);
+        }
+        piece_bytes = std::max<std::size_t>(piece_bytes, 1);
+        int wait_ms = fault.delay_ms;
+        for (std::size_t start = 0; start < text.size(); start += piece_bytes) {
+            queue(session, Piece{PieceKind::data, text.substr(start, piece_bytes), wait_ms});
+            wait_ms = fault.chunk_pause_ms;
+        }
+    }
+
+    void greet(Session& session) {
+        session.parked = false;
+        reply(session, ReplyPoint::greeting, std::string(greeting_text));
+    }
+
+    void answer_line(Session& session, const std::string& line) {
+        if (session.exiting) return;
+        if (!session.logged_in) {
+            if (line == options.password) {
+                log(session, "password accepted");
+                session.logged_in = true;
+                update_record(session, [](SessionRecord& r) { r.logged_in = true; });
+                reply(session, ReplyPoint::login, std::string(login_accepted_text));
+            } else {
+                log(session, "wrong password \"" + line + "\"");
+                reply(session, ReplyPoint::login, std::string(login_refused_text));
+            }
+            return;
+        }
+        log(session, "<- \"" + line + "\"");
+        if (line == "show adsl") {
+            int collection = 0;
+            {
+                std::lock_guard lock(mutex);
+                collection = collections++;
+            }
+            session.collection = collection;
+            const LineCounters& first = options.first_counters;
+            const LineCounters& growth = options.counter_growth;
+            LineCounters counters{grown(first.fec, growth.fec, collection), grown(first.crc, growth.crc, collection),
+                                  grown(first.hec, growth.hec, collection), grown(first.ncd, growth.ncd, collection),
+                                  grown(first.ocd, growth.ocd, collection)};
+            reply(session, ReplyPoint::status, show_adsl_reply(counters));
+        } else if (line == "adsl showbins") {
+            int variant = session.collection;
+            if (variant < 0) {
+                std::lock_guard lock(mutex);
+                variant = collections;
+            }
+            reply(session, ReplyPoint::bins, showbins_reply(variant));
+        } else if (line == "exit") {
+            session.exiting = true;
+            update_record(session, [](SessionRecord& r) { r.completed = true; });
+            if (!session.silent) queue(session, Piece{PieceKind::close, {}, 0});
+        } else if (line.empty()) {
+            if (!session.silent) queue(session, Piece{PieceKind::data, std::string(prompt_text), 0});
+        } else {
+            if (!session.silent) queue(session, Piece{PieceKind::data, std::string(unknown_command_text), 0});
+        }
+    }
+
+    // Lines end with "\r", "\n" or "\r\n".
+    void take_input(Session& session, const char* bytes, std::size_t count) {
+        session.input_since_piece = true;
+        update_record(session, [&](SessionRecord& r) { r.received.append(bytes, count); });
+        for (std::size_t i = 0; i < count; ++i) {
+            const char c = bytes[i];
+            if (session.skip_line_feed && c == '\n') {
+                session.skip_line_feed = false;
+                continue;
+            }
+            session.skip_line_feed = c == '\r';
+            if (c == '\r' || c == '\n') {
+                std::string line;
+                line.swap(session.line);
+                answer_line(session, line);
+            } else {
+                session.line.push_back(c);
+            }
+        }
+    }
+
+    void end_session(Session& session, std::string_view how) {
+        if (session.fd < 0) return;
+        close(session.fd);
+        session.fd = -1;
+        log(session, how);
+        update_record(session, [](SessionRecord& r) { r.ended = true; });
+    }
+
+    // Sends what is due of the session's queue.
+    void flush(Session& session) {
+        session.wants_writable = false;
+        while (session.fd >= 0 && !session.pieces.empty()) {
+            Piece& head = session.pieces.front();
+            if (!head.continuing) {
+                if (Clock::now() < session.head_since + std::chrono::milliseconds(head.wait_ms)) return;
+                if (options.lockstep && head.kind == PieceKind::data && session.sent_any &&
+                    !session.input_since_piece) {
+                    return;
+                }
+            }
+            if (head.kind == PieceKind::close) {
+                end_session(session, "closed");
+                return;
+            }
+            if (head.kind == PieceKind::reset) {
+                linger abort{1, 0};
+                setsockopt(session.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                end_session(session, "reset");
+                return;
+            }
+            ssize_t count = send(session.fd, head.bytes.data(), head.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (count < 0) {
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                    session.wants_writable = true;
+                    return;
+                }
+                end_session(session, "closed after a failed send");
+                return;
+            }
+            const std::size_t sent = static_cast<std::size_t>(count);
+            update_record(session, [&](SessionRecord& r) { r.sent.append(head.bytes, 0, sent); });
+            if (sent < head.bytes.size()) {
+                head.bytes.erase(0, sent);
+                head.continuing = true;
+                session.wants_writable = true;
+                return;
+            }
+            session.pieces.pop_front();
+            session.sent_any = true;
+            session.input_since_piece = false;
+            session.head_since = Clock::now();
+        }
+    }
+
+    // Milliseconds until the earliest piece that only waits for its time, or -1.
+    int next_timeout_ms() const {
+        int timeout = -1;
+        const Clock::time_point now = Clock::now();
+        for (const Session& session : sessions) {
+            if (session.fd < 0 || session.pieces.empty() || session.wants_writable) continue;
+            const Piece& head = session.pieces.front();
+            const auto due = session.head_since + std::chrono::milliseconds(head.wait_ms);
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
+            if (left <= 0) continue;  // then it waits for input only
+            if (timeout < 0 || left < timeout) timeout = static_cast<int>(std::min<long long>(left, 60000));
+        }
+        return timeout;
+    }
+
+    void accept_session() {
+        int fd = accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return;
+        Session session;
+        session.fd = fd;
+        {
+            std::lock_guard lock(mutex);
+            records.push_back(SessionRecord{});
+            session.number = static_cast<int>(records.size());
+            records.back().number = session.number;
+        }
+        changed.notify_all();
+        log(session, "connected");
+        if (parks(session.number)) {
+            session.parked = true;
+        } else {
+            greet(session);
+        }
+        sessions.push_back(std::move(session));
+    }
+
+    void read_session(Session& session) {
+        char bytes[receive_chunk_bytes];
+        ssize_t count = recv(session.fd, bytes, sizeof bytes, MSG_DONTWAIT);
+        if (count > 0) {
+            take_input(session, bytes, static_cast<std::size_t>(count));
+        } else if (count == 0) {
+            end_session(session, "closed by the client");
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            end_session(session, "connection lost");
+        }
+    }
+
+    void serve() {
+        while (!stopping.load()) {
+            for (Session& session : sessions) {
+                if (session.parked && session.fd >= 0 && !parks(session.number)) greet(session);
+                flush(session);
+            }
+            std::erase_if(sessions, [](const Session& s) { return s.fd < 0; });
+
+            std::vector<pollfd> watched{{listen_fd, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+            for (const Session& session : sessions) {
+                watched.push_back({session.fd, static_cast<short>(POLLIN | (session.wants_writable ? POLLOUT : 0)), 0});
+            }
+            if (poll(watched.data(), watched.size(), next_timeout_ms()) < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (watched[1].revents != 0) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] ssize_t drained = read(wake_fd, &count, sizeof count);
+            }
+            // Sessions accepted below are not in `watched` yet: only the older ones are read.
+            const std::size_t polled = watched.size() - 2;
+            if (watched[0].revents != 0) accept_session();
+            for (std::size_t i = 0; i < polled; ++i) {
+                if (watched[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) read_session(sessions[i]);
+            }
+        }
+        for (Session& session : sessions) end_session(session, "closed at the simulator's stop");
+        sessions.clear();
+    }
+
+    void wake() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = write(wake_fd, &one, sizeof one);
+    }
+};
+
+RouterSim::RouterSim(RouterSimOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+RouterSim::~RouterSim() { stop(); }
+
+bool RouterSim::start() {
+    Impl& sim = *impl_;
+    if (sim.thread.joinable()) return true;
+    auto fail = [&sim](std::string why) {
+        if (sim.listen_fd >= 0) close(sim.listen_fd);
+        if (sim.wake_fd >= 0) close(sim.wake_fd);
+        sim.listen_fd = sim.wake_fd = -1;
+        std::lock_guard lock(sim.mutex);
+        sim.error = std::move(why);
+        return false;
+    };
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(sim.options.port);
+    if (inet_pton(AF_INET, sim.options.address.c_str(), &where.sin_addr) != 1) {
+        return fail("not an IPv4 address: " + sim.options.address);
+    }
+    sim.listen_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (sim.listen_fd < 0) return fail(std::strerror(errno));
+    const int reuse = 1;
+    setsockopt(sim.listen_fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    if (bind(sim.listen_fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0 ||
+        listen(sim.listen_fd, listen_backlog) != 0) {
+        return fail(std::strerror(errno));
+    }
+    socklen_t size = sizeof where;
+    getsockname(sim.listen_fd, reinterpret_cast<sockaddr*>(&where), &size);
+    sim.wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (sim.wake_fd < 0) return fail(std::strerror(errno));
+    {
+        std::lock_guard lock(sim.mutex);
+        sim.port = ntohs(where.sin_port);
+    }
+    sim.stopping = false;
+    try {
+        sim.thread = std::thread([&sim] { sim.serve(); });
+    } catch (...) {
+        return fail("cannot start the simulator's thread");
+    }
+    return true;
+}
+
+void RouterSim::stop() {
+    Impl& sim = *impl_;
+    if (!sim.thread.joinable()) return;
+    sim.stopping = true;
+    sim.wake();
+    sim.thread.join();
+    close(sim.listen_fd);
+    close(sim.wake_fd);
+    sim.listen_fd = sim.wake_fd = -1;
+}
+
+std::uint16_t RouterSim::port() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->port;
+}
+
+std::string RouterSim::error() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->error;
+}
+
+std::vector<SessionRecord> RouterSim::sessions() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->records;
+}
+
+int RouterSim::collections() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->collections;
+}
+
+bool RouterSim::wait_for_sessions_started(int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(impl_->mutex);
+    return impl_->changed.wait_for(lock, timeout, [&] { return static_cast<int>(impl_->records.size()) >= count; });
+}
+
+bool RouterSim::wait_for_sessions_ended(int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(impl_->mutex);
+    return impl_->changed.wait_for(lock, timeout, [&] {
+        return std::count_if(impl_->records.begin(), impl_->records.end(),
+                             [](const SessionRecord& r) { return r.ended; }) >= count;
+    });
+}
+
+void RouterSim::set_park_from_session(int session) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->park_from_session = session;
+    }
+    if (impl_->wake_fd >= 0) impl_->wake();
+}
+
+std::optional<ReplyPoint> reply_point_named(std::string_view name) {
+    if (name == "greeting") return ReplyPoint::greeting;
+    if (name == "login") return ReplyPoint::login;
+    if (name == "status") return ReplyPoint::status;
+    if (name == "bins") return ReplyPoint::bins;
+    return std::nullopt;
+}
