@@ -1,0 +1,74 @@
+// The statistics step: counter changes since the previous collection, one log line per reply.
+#include "stats/statistics_log.h"
+
+#include <array>
+
+#include "app/settings.h"
+#include "runtime/date.h"
+#include "runtime/text.h"
+#include "runtime/ui_calls.h"
+#include "stats/alarm.h"
+#include "stats/pending_lines.h"
+#include "stats/status_line.h"
+#include "stats/status_reply.h"
+
+namespace {
+
+struct Counter {
+    std::int32_t reply_line;
+    Int32& previous;
+    Int32& delta;
+};
+
+std::string header_line(const TextArray& reply_lines, std::int32_t line_count) {
+    std::string header = "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,";
+    for (std::int32_t k = 2; k <= line_count + 1; ++k) header += column_label(reply_lines[k]);
+    return header + "\r\n";
+}
+
+}  // namespace
+
+LogStep write_statistics() {
+    TextArray reply_lines;
+    const std::int32_t line_count = split_reply_lines(settings.received_text, reply_lines);
+    const std::string date_stamp = format_date("%dd/%mm/%yy", current_date());
+    const std::string time_stamp = format_date("%hh:%ii", current_date());
+
+    const OpenedLog opened = open_log(settings.stats_log_name);
+    if (opened.state == LogOpen::not_created) {
+        message_box("KelvaStats", "Error: can't write logfile", 0);
+        return LogStep::program_ends;
+    }
+
+    const bool first = settings.first_collection == 1;
+    const std::array<Counter, 5> counters{{
+        {fec_line, settings.prev_fec, settings.delta_fec},
+        {crc_line, settings.prev_crc, settings.delta_crc},
+        {hec_line, settings.prev_hec, settings.delta_hec},
+        {ncd_line, settings.prev_ncd, settings.delta_ncd},
+        {ocd_line, settings.prev_ocd, settings.delta_ocd},
+    }};
+    std::string line = concat(date_stamp, ",", time_stamp, ",");
+    std::string delta_crc_text;
+    for (const Counter& counter : counters) {
+        const std::int32_t value = counter_value(reply_lines[counter.reply_line]);
+        const std::int32_t delta = wrapping_sub(value, counter.previous);
+        counter.delta = delta;
+        counter.previous = value;
+        // A counter that went down was reset by the router: its change is unknown, not negative.
+        const std::string delta_text = first || delta < 0 ? "0" : to_decimal(delta);
+        if (counter.reply_line == crc_line) delta_crc_text = delta_text;
+        line += concat(delta_text, ",");
+    }
+    for (std::int32_t k = 2; k <= line_count + 1; ++k) line += concat(column_value(reply_lines[k]), ",");
+    line += "\r\n";
+
+    append_log_line(LogKind::statistics, settings.stats_log_name, opened,
+                    header_line(reply_lines, line_count), std::move(line));
+
+    show_collection_status(time_stamp, delta_crc_text);
+    const std::int32_t threshold = settings.alarm_threshold;
+    if (threshold > 0 && settings.delta_crc > threshold && settings.first_collection == 0) sound_alarm();
+    settings.first_collection = 0;
+    return LogStep::done;
+}
