@@ -1,0 +1,21 @@
+// The bins step: the bits loaded on each of the 232 tone slots of the "adsl showbins" reply and
+// their total, one line per collection in the bins log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "stats/log_step.h"
+
+inline constexpr std::int32_t bin_slots = 232;
+
+// The bit count text of one 20-character cell of the bit table: its fifth field at single
+// blanks once every pair of blanks became one and the leading blanks are gone.
+std::string bit_count_text(std::string_view cell);
+
+// Parses settings.received_text and appends one data line to settings.bins_log_name (first the
+// header line and the frequency row when the log is missing or empty). A line that cannot be
+// written stays pending (stats/pending_lines.h), and the status line then says so. When a new log
+// cannot be created it shows the box and returns program_ends, having written nothing.
+LogStep write_bins();
