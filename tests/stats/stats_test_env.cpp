@@ -1,0 +1,81 @@
+// The shared set-up of the stats tests.
+#include "stats_test_env.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/settings.h"
+#include "runtime/file_layer.h"
+#include "runtime/tone.h"
+#include "runtime/ui_calls.h"
+#include "stats/pending_lines.h"
+#include "stats/status_line.h"
+
+Recorded recorded;
+WallClock test_clock;
+
+namespace {
+
+WallClock read_test_clock() { return test_clock; }
+
+void record_status(int bar, int field, std::string_view text) {
+    if (bar != 0 || field != 0) ADD_FAILURE() << "status text set on bar " << bar << " field " << field;
+    recorded.statuses.emplace_back(text);
+}
+
+int record_box(std::string_view title, std::string_view text, int flags) {
+    recorded.boxes.push_back({std::string(title), std::string(text), flags});
+    return 1;
+}
+
+void record_tone(std::int32_t frequency_hz, std::int32_t duration_ms) {
+    recorded.tones.emplace_back(frequency_hz, duration_ms);
+}
+
+}  // namespace
+
+void StatsTest::SetUp() {
+    recorded = {};
+    test_clock = {2026, 12, 7, 17, 8, 0};
+    set_clock_source(&read_test_clock);
+    set_tone_output(&record_tone);
+    install_ui_calls({&record_status, &record_box});
+    reset_settings_to_defaults();
+    reset_pending_log_lines();
+    reset_collection_status();
+
+    previous_dir_ = std::filesystem::current_path().string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelva_stats_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+}
+
+void StatsTest::TearDown() {
+    close_all_files();
+    if (!previous_dir_.empty()) {
+        EXPECT_EQ(chdir(previous_dir_.c_str()), 0);
+    }
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+    set_clock_source(nullptr);
+    set_tone_output(nullptr);
+    install_ui_calls({});
+}
+
+std::string read_file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void write_file_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string test_data(const std::string& name) { return read_file_bytes(std::string(KELVA_TEST_DATA_DIR) + "/" + name); }

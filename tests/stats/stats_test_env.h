@@ -1,0 +1,46 @@
+// What every stats test starts from: a fresh working directory, default settings, no pending
+// lines, and recorders in place of the clock, the tone output and the window's two calls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/date.h"
+
+struct RecordedBox {
+    std::string title;
+    std::string text;
+    int flags = 0;
+    bool operator==(const RecordedBox&) const = default;
+};
+
+struct Recorded {
+    std::vector<std::string> statuses;  // field 0 of bar 0 only; any other field is a fault
+    std::vector<RecordedBox> boxes;
+    std::vector<std::pair<std::int32_t, std::int32_t>> tones;  // frequency in Hz, duration in ms
+};
+
+extern Recorded recorded;
+// What current_date reads; tests move it.
+extern WallClock test_clock;
+
+class StatsTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The working directory of this test.
+    std::string dir_;
+
+private:
+    std::string previous_dir_;
+};
+
+std::string read_file_bytes(const std::string& path);
+void write_file_bytes(const std::string& path, const std::string& bytes);
+// A file of tests/data.
+std::string test_data(const std::string& name);
