@@ -21,7 +21,9 @@ struct PendingLog {
 std::mutex pending_mutex;
 std::array<PendingLog, 2> pending_logs;
 
-PendingLog& pending_of(LogKind log) { return pending_logs[static_cast<std::size_t>(log)]; }
+PendingLog& pending_of(LogKind log) {
+    return pending_logs[static_cast<std::size_t>(log)];
+}
 
 void keep_pending(PendingLog& pending, std::string line) {
     pending.lines.push_back(std::move(line));

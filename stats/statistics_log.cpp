@@ -60,7 +60,8 @@ LogStep write_statistics() {
         if (counter.reply_line == crc_line) delta_crc_text = delta_text;
         line += concat(delta_text, ",");
     }
-    for (std::int32_t k = 2; k <= line_count + 1; ++k) line += concat(column_value(reply_lines[k]), ",");
+    for (std::int32_t k = 2; k <= line_count + 1; ++k)
+        line += concat(column_value(reply_lines[k]), ",");
     line += "\r\n";
 
     append_log_line(LogKind::statistics, settings.stats_log_name, opened,
@@ -68,7 +69,8 @@ LogStep write_statistics() {
 
     show_collection_status(time_stamp, delta_crc_text);
     const std::int32_t threshold = settings.alarm_threshold;
-    if (threshold > 0 && settings.delta_crc > threshold && settings.first_collection == 0) sound_alarm();
+    if (threshold > 0 && settings.delta_crc > threshold && settings.first_collection == 0)
+        sound_alarm();
     settings.first_collection = 0;
     return LogStep::done;
 }

@@ -18,7 +18,8 @@ std::int32_t split_reply_lines(std::string_view reply, TextArray& reply_lines) {
 
     std::size_t line_start = 0;
     std::size_t next_index = 1;
-    for (auto feed = reply.find('\n'); feed != std::string_view::npos; feed = reply.find('\n', line_start)) {
+    for (auto feed = reply.find('\n'); feed != std::string_view::npos;
+         feed = reply.find('\n', line_start)) {
         // The byte before the line feed is dropped unseen: it is the CR of a CR LF pair.
         if (feed >= line_start + 2) {
             reply_lines[next_index].assign(reply.substr(line_start, feed - 1 - line_start));
@@ -34,10 +35,14 @@ std::string value_text(std::string_view line) {
                   nth_field(line, 6, "\t"), nth_field(line, 7, "\t"));
 }
 
-std::int32_t counter_value(std::string_view line) { return to_number(value_text(line)); }
+std::int32_t counter_value(std::string_view line) {
+    return to_number(value_text(line));
+}
 
 std::string column_label(std::string_view line) {
     return trim_right(trim_left(mid(concat(nth_field(line, 1, "="), ","), 1, 40)));
 }
 
-std::string column_value(std::string_view line) { return replace_all(value_text(line), "dB", ""); }
+std::string column_value(std::string_view line) {
+    return replace_all(value_text(line), "dB", "");
+}

@@ -32,7 +32,8 @@ std::string counter_line(std::string_view label, std::int32_t value) {
 // or more blanks between them are what puts the bits in the fifth field of the cell.
 std::string showbins_cell(std::int32_t slot, std::int32_t variant) {
     const std::int32_t bits = showbins_bits(slot, variant);
-    const std::int32_t snr_tenths = bits == 0 ? 100 + (slot * 37) % 60 : 160 + bits * 30 + (slot * 13) % 25;
+    const std::int32_t snr_tenths =
+        bits == 0 ? 100 + (slot * 37) % 60 : 160 + bits * 30 + (slot * 13) % 25;
     char cell[32];
     std::snprintf(cell, sizeof cell, "  %3d   %2d.%d   %2d   ", static_cast<int>(slot),
                   static_cast<int>(snr_tenths / 10), static_cast<int>(snr_tenths % 10),
@@ -100,7 +101,8 @@ std::string showbins_reply(std::int32_t variant) {
     reply += line_end;
     reply += line_end;
     std::string heading;  // each title ends above its cell's column
-    for (std::int32_t cell = 0; cell < showbins_tones_per_line; ++cell) heading += " Tone    SNR Bits   ";
+    for (std::int32_t cell = 0; cell < showbins_tones_per_line; ++cell)
+        heading += " Tone    SNR Bits   ";
     reply += heading.substr(0, heading.find_last_not_of(' ') + 1);
     reply += line_end;
     // Lines 6 to 63.
@@ -121,12 +123,14 @@ std::int32_t showbins_bits(std::int32_t slot, std::int32_t variant) {
     // The voice band and the guard tones carry nothing; above them the loading falls with the
     // line's attenuation, rippling a little from tone to tone and from one collection to the next.
     if (slot < 0 || slot >= showbins_tones || slot < 7) return 0;
-    const std::int32_t ripple = ((slot * 7 + variant * 3) % 5 == 0 ? -1 : 0) + ((slot + variant) % 3 == 0 ? 1 : 0);
+    const std::int32_t ripple =
+        ((slot * 7 + variant * 3) % 5 == 0 ? -1 : 0) + ((slot + variant) % 3 == 0 ? 1 : 0);
     return std::clamp(14 - (slot - 7) / 18 + ripple, 2, 15);
 }
 
 std::int32_t showbins_total(std::int32_t variant) {
     std::int32_t total = 0;
-    for (std::int32_t slot = 0; slot < showbins_tones; ++slot) total += showbins_bits(slot, variant);
+    for (std::int32_t slot = 0; slot < showbins_tones; ++slot)
+        total += showbins_bits(slot, variant);
     return total;
 }

@@ -23,15 +23,13 @@ std::int32_t columns(const std::string& line) {
 
 TEST(BitCountText, TakesTheFifthFieldAfterPairsOfBlanksBecomeOne) {
     const std::pair<std::string, std::string> cases[] = {
-        {"   7   8   9  10  11", "9"},   // three blanks become two: empty fields count
-        {"  1  2  3  4  5  6  ", "5"},
-        {"    0   10.0    0   ", "0"},  // the simulated router's layout
-        {"  231   25.3    3   ", "3"},
-        {"1 2 3 4 12x", "12x"},
-        {"1 2 3", ""},
-        {"", ""},
+        {"   7   8   9  10  11", "9"},  // three blanks become two: empty fields count
+        {"  1  2  3  4  5  6  ", "5"}, {"    0   10.0    0   ", "0"},  // the simulated router's
+                                                                       // layout
+        {"  231   25.3    3   ", "3"}, {"1 2 3 4 12x", "12x"},        {"1 2 3", ""}, {"", ""},
     };
-    for (const auto& [cell, bits] : cases) EXPECT_EQ(bit_count_text(cell), bits) << '"' << cell << '"';
+    for (const auto& [cell, bits] : cases)
+        EXPECT_EQ(bit_count_text(cell), bits) << '"' << cell << '"';
 }
 
 using BinsLog = StatsTest;
@@ -83,7 +81,8 @@ TEST_F(BinsLog, ShortReplyAppendsEmptySlotsAndZeroTotal) {
 TEST_F(BinsLog, LogThatCannotBeCreatedEndsTheProgram) {
     ASSERT_EQ(mkdir(bins_log.c_str(), 0755), 0);
     EXPECT_EQ(collect_bins(showbins_reply(0)), LogStep::program_ends);
-    EXPECT_EQ(recorded.boxes, (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write bins logfile", 0}}));
+    EXPECT_EQ(recorded.boxes,
+              (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write bins logfile", 0}}));
     EXPECT_TRUE(recorded.statuses.empty());
 }
 

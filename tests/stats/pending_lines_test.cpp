@@ -25,7 +25,7 @@ const std::string bins_log = "kelvabins.csv";
 // While it lives, no file can be opened: every free descriptor below a lowered limit is taken.
 // Works the same for root, which no permission bit stops.
 class NoFreeDescriptors {
-public:
+  public:
     NoFreeDescriptors() {
         if (getrlimit(RLIMIT_NOFILE, &saved_) != 0) return;
         rlimit lowered = saved_;
@@ -49,7 +49,7 @@ public:
         return fd < 0 && errno == EMFILE;
     }
 
-private:
+  private:
     rlimit saved_{};
     bool limited_ = false;
     std::vector<int> taken_;
@@ -57,7 +57,7 @@ private:
 
 // While it lives, no file grows past `bytes`; the write that would is cut short and fails.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &saved_);
@@ -74,7 +74,7 @@ public:
 
     bool active() const { return active_; }
 
-private:
+  private:
     rlimit saved_{};
     void (*previous_handler_)(int) = nullptr;
     bool active_ = false;
@@ -102,9 +102,11 @@ TEST_F(PendingLines, LinesOfAnUnopenableLogAreWrittenInOrderLater) {
     collect({812, 3, 0, 0, 0}, 8);
     collect_unopenable({812, 5, 0, 0, 0}, 9);
     EXPECT_EQ(pending_line_count(LogKind::statistics), 1);
-    EXPECT_EQ(recorded.statuses.back(), "Collection: 17:09   DeltaCRC: 2   kelvastats.csv not written: 1 pending");
+    EXPECT_EQ(recorded.statuses.back(),
+              "Collection: 17:09   DeltaCRC: 2   kelvastats.csv not written: 1 pending");
     collect_unopenable({812, 9, 0, 0, 0}, 10);
-    EXPECT_EQ(recorded.statuses.back(), "Collection: 17:10   DeltaCRC: 4   kelvastats.csv not written: 2 pending");
+    EXPECT_EQ(recorded.statuses.back(),
+              "Collection: 17:10   DeltaCRC: 4   kelvastats.csv not written: 2 pending");
     EXPECT_EQ(settings.prev_crc, 9);
 
     collect({812, 10, 0, 0, 0}, 11);
@@ -128,8 +130,9 @@ TEST_F(PendingLines, AtMostTenThousandWaitAndTheDroppedAreCounted) {
     }
     EXPECT_EQ(pending_line_count(LogKind::statistics), 10000);
     EXPECT_EQ(dropped_line_count(LogKind::statistics), 5);
-    EXPECT_EQ(recorded.statuses.back(),
-              "Collection: 22:44   DeltaCRC: 0   kelvastats.csv not written: 10000 pending, 5 lost");
+    EXPECT_EQ(
+        recorded.statuses.back(),
+        "Collection: 22:44   DeltaCRC: 0   kelvastats.csv not written: 10000 pending, 5 lost");
 
     test_clock = {2026, 12, 9, 0, 0, 0};
     write_statistics();
@@ -137,7 +140,8 @@ TEST_F(PendingLines, AtMostTenThousandWaitAndTheDroppedAreCounted) {
     EXPECT_EQ(line_count(log), 1 + 10000 + 1);
     EXPECT_EQ(log.substr(0, 45), "earlier\r\n01/12/26,00:05,0,0,0,0,0,\r\n01/12/26,");
     EXPECT_EQ(log.substr(log.size() - 27), "09/12/26,00:00,0,0,0,0,0,\r\n");
-    EXPECT_EQ(recorded.statuses.back(), "Collection: 00:00   DeltaCRC: 0   kelvastats.csv: 5 lines lost");
+    EXPECT_EQ(recorded.statuses.back(),
+              "Collection: 00:00   DeltaCRC: 0   kelvastats.csv: 5 lines lost");
 }
 
 TEST_F(PendingLines, FailedWriteLeavesTheLogAsItWasAndKeepsTheLine) {

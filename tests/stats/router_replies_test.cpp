@@ -21,7 +21,8 @@ TEST(RouterReplies, RepliesEndWithThePromptAndNoLineFeed) {
 }
 
 TEST(RouterReplies, CountersStandWhereTheParserReadsThem) {
-    const LineCounters cases[] = {{812, 3, 0, 0, 0}, {0, 0, 0, 0, 0}, {2147483647, -5, 17, 1, 999999}};
+    const LineCounters cases[] = {
+        {812, 3, 0, 0, 0}, {0, 0, 0, 0, 0}, {2147483647, -5, 17, 1, 999999}};
     for (const auto& counters : cases) {
         TextArray reply_lines;
         EXPECT_EQ(split_reply_lines(show_adsl_reply(counters), reply_lines), 40);
@@ -41,7 +42,8 @@ TEST(RouterReplies, EveryCellOfTheBitTableGivesItsTonesBits) {
         for (std::int32_t slot = 0; slot < bin_slots; ++slot) {
             const std::string& line = reply_lines[6 + slot / 4];
             const std::string bits = bit_count_text(mid(line, 20 * (slot % 4) + 1, 20));
-            EXPECT_EQ(bits, std::to_string(showbins_bits(slot, variant))) << "slot " << slot << " variant " << variant;
+            EXPECT_EQ(bits, std::to_string(showbins_bits(slot, variant)))
+                << "slot " << slot << " variant " << variant;
             total += to_number(bits);
         }
         EXPECT_EQ(total, showbins_total(variant));

@@ -34,12 +34,15 @@ LogStep collect_reply(const std::string& reply) {
     return write_statistics();
 }
 
-LogStep collect(const LineCounters& counters) { return collect_reply(show_adsl_reply(counters)); }
+LogStep collect(const LineCounters& counters) {
+    return collect_reply(show_adsl_reply(counters));
+}
 
 std::string last_line(const std::string& log) {
     const auto end = log.rfind("\r\n");
     const auto start = log.rfind("\r\n", end - 1);
-    return log.substr(start == std::string::npos ? 0 : start + 2, end - (start == std::string::npos ? 0 : start + 2));
+    return log.substr(start == std::string::npos ? 0 : start + 2,
+                      end - (start == std::string::npos ? 0 : start + 2));
 }
 
 using StatisticsLog = StatsTest;
@@ -118,7 +121,8 @@ TEST_F(StatisticsLog, StatusShowsTheTimeOfCollectionAndItsCrcChange) {
 TEST_F(StatisticsLog, LogThatCannotBeCreatedEndsTheProgramUnchanged) {
     ASSERT_EQ(mkdir(stats_log.c_str(), 0755), 0);
     EXPECT_EQ(collect({812, 3, 0, 0, 0}), LogStep::program_ends);
-    EXPECT_EQ(recorded.boxes, (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write logfile", 0}}));
+    EXPECT_EQ(recorded.boxes,
+              (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write logfile", 0}}));
     EXPECT_TRUE(recorded.statuses.empty());
     EXPECT_EQ(settings.prev_fec, 0);
     EXPECT_EQ(settings.delta_fec, 0);

@@ -20,10 +20,13 @@ WallClock test_clock;
 
 namespace {
 
-WallClock read_test_clock() { return test_clock; }
+WallClock read_test_clock() {
+    return test_clock;
+}
 
 void record_status(int bar, int field, std::string_view text) {
-    if (bar != 0 || field != 0) ADD_FAILURE() << "status text set on bar " << bar << " field " << field;
+    if (bar != 0 || field != 0)
+        ADD_FAILURE() << "status text set on bar " << bar << " field " << field;
     recorded.statuses.emplace_back(text);
 }
 
@@ -78,4 +81,6 @@ void write_file_bytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string test_data(const std::string& name) { return read_file_bytes(std::string(KELVA_TEST_DATA_DIR) + "/" + name); }
+std::string test_data(const std::string& name) {
+    return read_file_bytes(std::string(KELVA_TEST_DATA_DIR) + "/" + name);
+}

@@ -29,14 +29,14 @@ extern Recorded recorded;
 extern WallClock test_clock;
 
 class StatsTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
     // The working directory of this test.
     std::string dir_;
 
-private:
+  private:
     std::string previous_dir_;
 };
 

@@ -18,10 +18,16 @@ struct SplitCase {
 TEST(SplitReplyLines, CutsAtLineFeedsAndDropsTheByteBefore) {
     const SplitCase cases[] = {
         {"no line feed is no line", "show adsl> ", 0, {{1, ""}, {2, ""}}},
-        {"text after the last line feed is not stored", "A\r\nBC\r\nD", 2, {{1, "A"}, {2, "BC"}, {3, ""}}},
+        {"text after the last line feed is not stored",
+         "A\r\nBC\r\nD",
+         2,
+         {{1, "A"}, {2, "BC"}, {3, ""}}},
         {"bare line feed loses the last visible byte", "A\r\nBC\n", 2, {{2, "B"}}},
         {"one line ended by CR LF", "A\r\n", 1, {{1, "A"}, {2, ""}}},
-        {"lines of one byte or none are empty", "\n\r\nx\n\r\r\n", 4, {{1, ""}, {2, ""}, {3, ""}, {4, "\r"}}},
+        {"lines of one byte or none are empty",
+         "\n\r\nx\n\r\r\n",
+         4,
+         {{1, ""}, {2, ""}, {3, ""}, {4, "\r"}}},
         {"zero byte ends the reply", std::string("A\r\n\0B\r\n", 7), 1, {{1, "A"}, {2, ""}}},
     };
     for (const auto& c : cases) {
@@ -29,7 +35,8 @@ TEST(SplitReplyLines, CutsAtLineFeedsAndDropsTheByteBefore) {
         TextArray reply_lines;
         EXPECT_EQ(split_reply_lines(c.reply, reply_lines), c.line_count);
         EXPECT_EQ(reply_lines[0], "");
-        for (const auto& [index, text] : c.lines) EXPECT_EQ(reply_lines[index], text) << "line " << index;
+        for (const auto& [index, text] : c.lines)
+            EXPECT_EQ(reply_lines[index], text) << "line " << index;
     }
 }
 
