@@ -29,8 +29,8 @@
 namespace {
 
 constexpr int idok = 1;  // what a one-button box returns however it was dismissed
-// The platform's default GUI font is 8 points at 96 dots per inch; the layout of the gadgets
-// (label widths, 20-pixel fields) is made for it.
+// The gadgets' layout (label widths, 20-pixel fields, "Port" placed with blanks) is made for the
+// platform's default GUI font: 11 pixels high, about as wide as Arial.
 constexpr int gadget_font_pixels = 11;
 
 enum class GadgetKind { button, label, edit, address };
@@ -95,6 +95,8 @@ std::string text_value(const QString& text) { return text.toUtf8().toStdString()
 
 QFont gadget_font() {
     QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica"), font.family()});
     font.setPixelSize(gadget_font_pixels);
     return font;
 }

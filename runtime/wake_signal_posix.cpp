@@ -9,6 +9,12 @@
 
 #include "runtime/stop.h"
 
+namespace {
+
+constexpr int flag_check_ms = 20;
+
+}  // namespace
+
 WakeSignal::WakeSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 WakeSignal::~WakeSignal() {
@@ -23,9 +29,11 @@ void WakeSignal::raise() {
 bool WakeSignal::wait() {
     if (fd_ < 0) return false;  // no descriptor: nothing could ever wake us, so do not wait
     pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_wait_fd(), POLLIN, 0}};  // poll skips a negative fd
+    // A stop state without a descriptor can only be seen by looking at its flag now and then.
+    const int timeout_ms = fds[1].fd < 0 ? flag_check_ms : -1;
     for (;;) {
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) return false;
+        if (poll(fds, 2, timeout_ms) < 0 && errno != EINTR) return false;
         if (fds[0].revents & POLLIN) return true;
-        if (fds[1].revents & POLLIN) return false;
+        if ((fds[1].revents & POLLIN) || stop_requested()) return false;
     }
 }

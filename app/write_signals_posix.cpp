@@ -1,0 +1,9 @@
+// SIGPIPE and SIGXFSZ ignored, so failed writes come back as errors.
+#include "app/write_signals.h"
+
+#include <csignal>
+
+void ignore_write_signals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
