@@ -215,7 +215,7 @@ struct RouterSim::Impl {
         } else if (line == "exit") {
             session.exiting = true;
             update_record(session, [](SessionRecord& r) { r.completed = true; });
-            if (!session.silent) queue(session, Piece{PieceKind::close, {}, 0});
+            if (!session.silent && options.close_on_exit) queue(session, Piece{PieceKind::close, {}, 0});
         } else if (line.empty()) {
             if (!session.silent) queue(session, Piece{PieceKind::data, std::string(prompt_text), 0});
         } else {

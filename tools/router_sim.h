@@ -63,6 +63,9 @@ struct RouterSimOptions {
     // Lockstep: after the greeting, each piece waits until the client has sent something since
     // the piece before it. A client that answers every chunk then reads every piece on its own.
     bool lockstep = false;
+    // A real router closes the connection on "exit". Without that the session ends only when
+    // the client closes, so the end of a session tells when the client has finished its cycle.
+    bool close_on_exit = true;
     // Sessions from this number on get no greeting until set_park_from_session lets them go;
     // 0 parks none. A client parked so waits quietly for the router's first words.
     int park_from_session = 0;

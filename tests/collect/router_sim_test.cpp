@@ -1,0 +1,40 @@
+// The simulated router itself, as far as the worker tests rely on it: its line endings and its
+// password check.
+#include "tools/router_sim.h"
+
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <string>
+
+#include "loopback.h"
+
+namespace {
+
+loopback::Socket connect_to(const RouterSim& sim) {
+    loopback::Socket client;
+    EXPECT_TRUE(loopback::connect_within(client, sim.port(), 5000));
+    int flags = 0;
+    ioctl(client.fd(), FIONBIO, &flags);  // blocking again
+    return client;
+}
+
+TEST(RouterSim, AcceptsLinesEndedByCrLfOrCrLfAndChecksThePassword) {
+    for (const std::string end : {"\r", "\n", "\r\n"}) {
+        RouterSim sim;
+        ASSERT_TRUE(sim.start()) << sim.error();
+        loopback::Socket client = connect_to(sim);
+        client.read_until(':');  // "Password:"
+        client.send_all("wrong" + end);
+        client.send_all("secret" + end + "show adsl" + end + "exit" + end);
+        ASSERT_TRUE(sim.wait_for_sessions_ended(1));
+        const SessionRecord session = sim.sessions().at(0);
+        EXPECT_TRUE(session.logged_in);
+        EXPECT_TRUE(session.completed);
+        EXPECT_EQ(sim.collections(), 1);
+        EXPECT_NE(session.sent.find("Login incorrect"), std::string::npos);
+        EXPECT_EQ(session.sent.find("Unknown command"), std::string::npos) << "an empty line crept in";
+    }
+}
+
+}  // namespace
