@@ -76,6 +76,16 @@ bool IpAddressField::eventFilter(QObject* watched, QEvent* event) {
 
     QLineEdit* box = boxes_[index];
     const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+        return false;  // on some layouts the dot needs one of these first
+    default:
+        break;
+    }
     const bool just_moved_on = moved_on_by_digit_;
     moved_on_by_digit_ = false;
 

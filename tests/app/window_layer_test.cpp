@@ -37,6 +37,7 @@ void type_keys(const QString& keys) {
         if (key == QLatin1Char('\b')) QTest::keyClick(focus, Qt::Key_Backspace);
         else if (key == QLatin1Char('<')) QTest::keyClick(focus, Qt::Key_Left);
         else if (key == QLatin1Char('>')) QTest::keyClick(focus, Qt::Key_Right);
+        else if (key == QLatin1Char('^')) QTest::keyClick(focus, Qt::Key_Shift);
         else QTest::keyClick(focus, key.toLatin1());
     }
 }
@@ -92,7 +93,8 @@ void WindowLayerTest::init() {
 void WindowLayerTest::cleanup() { release_window_layer(); }
 
 void WindowLayerTest::addressFieldReadsAsDottedText_data() {
-    QTest::addColumn<QString>("keys");  // typed into the first box: '\b' Backspace, '<' '>' arrows
+    // Typed into the first box: '\b' Backspace, '<' '>' arrows, '^' Shift.
+    QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("dotted");
     QTest::addColumn<int>("changes");
     QTest::newRow("blank") << "" << "0.0.0.0" << 0;
@@ -101,6 +103,7 @@ void WindowLayerTest::addressFieldReadsAsDottedText_data() {
     QTest::newRow("two boxes") << "192.168" << "192.168.0.0" << 6;
     QTest::newRow("third digit moves on without a dot") << "1231001991" << "123.100.199.1" << 10;
     QTest::newRow("over 255 reads 255") << "300.1.2.3" << "255.1.2.3" << 6;
+    QTest::newRow("shift before the dot") << "123^.45" << "123.45.0.0" << 5;
     QTest::newRow("leading zeros dropped") << "007.010.0.1" << "7.10.0.1" << 8;
     QTest::newRow("dot in an empty box moves on") << "1..3" << "1.0.3.0" << 2;
     QTest::newRow("backspace in an empty box goes back") << "12.3\b\b\b" << "1.0.0.0" << 5;
