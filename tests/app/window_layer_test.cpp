@@ -68,7 +68,6 @@ private slots:
     void addressFieldReadsAsDottedText();
     void digitsOnlyFieldRefusesLettersTypedOrPasted();
     void passwordFieldShowsMaskButReadsRealText();
-    void gadgetCreatedAgainUnderItsIdReplacesTheOld();
     void closeBoxQueuesOneCloseEventAndKeepsWindow();
     void statusBarFollowsTheWindowsSize();
     void statusTextFromAnotherThreadIsSetWhenTheCallReturns();
@@ -153,23 +152,6 @@ void WindowLayerTest::passwordFieldShowsMaskButReadsRealText() {
     QCOMPARE(gadget_text(2), std::string("s3cret"));
     QVERIFY(!field->displayText().contains(QStringLiteral("s3cret")));
     QCOMPARE(field->displayText().size(), 6);
-}
-
-void WindowLayerTest::gadgetCreatedAgainUnderItsIdReplacesTheOld() {
-    QVERIFY(button_gadget(2, 10, 40, 60, 30, "Old"));
-    set_gadget_tooltip(2, "first");
-    set_gadget_tooltip(2, "second");
-    QVERIFY(button_gadget(2, 80, 40, 60, 30, "New"));
-    const auto buttons = window_handle(window_id)->findChildren<QPushButton*>(QStringLiteral("gadget2"));
-    QCOMPARE(buttons.size(), 1);
-    QCOMPARE(gadget_text(2), std::string("New"));
-    QVERIFY(buttons[0]->toolTip().isEmpty());
-
-    QVERIFY(button_gadget(3, 10, 80, 60, 30, "Tip"));
-    set_gadget_tooltip(3, "first");
-    set_gadget_tooltip(3, "second");
-    QCOMPARE(window_handle(window_id)->findChild<QWidget*>(QStringLiteral("gadget3"))->toolTip(),
-             QStringLiteral("second"));
 }
 
 void WindowLayerTest::closeBoxQueuesOneCloseEventAndKeepsWindow() {
