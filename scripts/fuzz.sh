@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time (default 30 s; pass
+# another number of seconds to fuzz longer). Seeds come from the fixtures; what the fuzzer finds
+# is kept in build/fuzz/corpus, a crash in build/fuzz/findings.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+seconds="${1:-30}"
+if ! command -v clang++ >/dev/null; then
+  echo "clang++ not found: fuzzing skipped"
+  exit 0
+fi
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target fuzz_replies fuzz_dialog
+corpus="$root/build/fuzz/corpus"
+findings="$root/build/fuzz/findings"
+mkdir -p "$corpus/replies" "$corpus/dialog" "$findings"
+run() {
+  local target="$1" work="$2" seeds="$3" log="$root/build/fuzz/$1.log" status=0
+  echo "fuzzing $target for ${seconds}s"
+  "$root/build/fuzz/tests/fuzz/$target" -max_total_time="$seconds" -max_len=20000 -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$findings/$target-" "$work" "$seeds" >"$log" 2>&1 || status=$?
+  grep -E '^(==[0-9]+==|SUMMARY|stat::number_of_executed_units|Done)' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    echo "$target found a fault (exit $status); see $log and $findings"
+    tail -n 40 "$log"
+    return "$status"
+  fi
+}
+mkdir -p "$corpus/replies-seeds"
+cp "$root/tests/data/show_adsl.txt" "$root/tests/data/showbins.txt" "$corpus/replies-seeds/"
+run fuzz_replies "$corpus/replies" "$corpus/replies-seeds"
+run fuzz_dialog "$corpus/dialog" "$root/tests/fuzz/dialog_seeds"
