@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev        # the benchmark program
   xvfb xauth xdotool      # the end-to-end test drives the real window on a virtual display
+  iproute2 util-linux     # ... inside a network namespace of its own with only loopback up
   clang libclang-rt-14-dev  # libFuzzer targets and sanitizer runtimes
 )
 
