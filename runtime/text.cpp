@@ -13,71 +13,113 @@ std::string_view as_text(std::string_view bytes) {
     return zero == std::string_view::npos ? bytes : bytes.substr(0, zero);
 }
 
+// Plain byte loops for the searches inside a text: the texts are short cells, fields and values,
+// where a call into the library's search for every field or candidate costs more than looking at
+// each byte.
+std::size_t find_byte(std::string_view text, char byte, std::size_t from) {
+    for (std::size_t position = from; position < text.size(); ++position) {
+        if (text[position] == byte) return position;
+    }
+    return std::string_view::npos;
+}
+
+bool matches_at(std::string_view text, std::size_t position, std::string_view search) {
+    if (position + search.size() > text.size()) return false;
+    for (std::size_t k = 0; k < search.size(); ++k) {
+        if (text[position + k] != search[k]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void assign(std::string& variable, std::string_view text) { variable.assign(as_text(text)); }
 
 std::int32_t length(std::string_view text) { return static_cast<std::int32_t>(as_text(text).size()); }
 
-std::string mid(std::string_view text, std::int32_t start, std::int32_t count) {
+std::string_view mid_view(std::string_view text, std::int32_t start, std::int32_t count) {
     text = as_text(text);
     if (count <= 0) return {};
     const std::size_t first = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
     if (first >= text.size()) return {};
-    return std::string(text.substr(first, static_cast<std::size_t>(count)));
+    return text.substr(first, static_cast<std::size_t>(count));
+}
+
+std::string mid(std::string_view text, std::int32_t start, std::int32_t count) {
+    return std::string(mid_view(text, start, count));
 }
 
 std::int32_t char_code(std::string_view text) {
     return text.empty() ? 0 : static_cast<unsigned char>(text.front());
 }
 
-std::string trim_left(std::string_view text) {
+std::string_view trim_left_view(std::string_view text) {
     text = as_text(text);
     const auto first = text.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string() : std::string(text.substr(first));
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
 }
 
-std::string trim_right(std::string_view text) {
+std::string trim_left(std::string_view text) { return std::string(trim_left_view(text)); }
+
+std::string_view trim_right_view(std::string_view text) {
     text = as_text(text);
     const auto last = text.find_last_not_of(' ');
-    return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
+    return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
-std::string nth_field(std::string_view text, std::int32_t index, std::string_view separator) {
+std::string trim_right(std::string_view text) { return std::string(trim_right_view(text)); }
+
+std::string_view nth_field_view(std::string_view text, std::int32_t index,
+                                std::string_view separator) {
     text = as_text(text);
     if (index < 1) index = 1;
     const std::string_view sep = as_text(separator);
-    if (sep.empty()) return index == 1 ? std::string(text) : std::string();
+    if (sep.empty()) return index == 1 ? text : std::string_view();
     const char s = sep.front();
     std::size_t field_start = 0;
     for (std::int32_t field = 1;; ++field) {
-        const auto end = text.find(s, field_start);
+        const auto end = find_byte(text, s, field_start);
         if (field == index) {
-            return std::string(text.substr(field_start, end == std::string_view::npos
-                                                            ? std::string_view::npos
-                                                            : end - field_start));
+            return text.substr(field_start, end == std::string_view::npos ? std::string_view::npos
+                                                                          : end - field_start);
         }
         if (end == std::string_view::npos) return {};
         field_start = end + 1;
     }
 }
 
-std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement) {
+std::string nth_field(std::string_view text, std::int32_t index, std::string_view separator) {
+    return std::string(nth_field_view(text, index, separator));
+}
+
+void append_replace_all(std::string& result, std::string_view text, std::string_view search,
+                        std::string_view replacement) {
     text = as_text(text);
     search = as_text(search);
     replacement = as_text(replacement);
-    if (search.empty()) return std::string(text);
-    std::string result;
-    result.reserve(text.size());
-    std::size_t position = 0;
-    while (position < text.size()) {
-        const auto found = text.find(search, position);
-        if (found == std::string_view::npos) break;
-        result.append(text.substr(position, found - position));
-        result.append(replacement);
-        position = found + search.size();
+    if (search.empty()) {
+        result.append(text);
+        return;
     }
-    result.append(text.substr(std::min(position, text.size())));
+    std::size_t copied = 0;  // text before this position is in result already
+    std::size_t position = 0;
+    while (position + search.size() <= text.size()) {
+        if (matches_at(text, position, search)) {
+            result.append(text.data() + copied, position - copied);
+            result.append(replacement);
+            position += search.size();
+            copied = position;
+        } else {
+            ++position;
+        }
+    }
+    result.append(text.substr(copied));
+}
+
+std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement) {
+    std::string result;
+    result.reserve(as_text(text).size());
+    append_replace_all(result, text, search, replacement);
     return result;
 }
 

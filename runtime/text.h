@@ -43,6 +43,17 @@ std::string nth_field(std::string_view text, std::int32_t index, std::string_vie
 // One left-to-right pass; replaced text is never searched again. An empty search returns text.
 std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement);
 
+// The same texts as mid, trim_left, trim_right and nth_field, as views into text (valid as long as
+// text is), and replace_all's result appended to result (text must not be a view into result).
+// For loops that must not allocate at every step.
+std::string_view mid_view(std::string_view text, std::int32_t start, std::int32_t count);
+std::string_view trim_left_view(std::string_view text);
+std::string_view trim_right_view(std::string_view text);
+std::string_view nth_field_view(std::string_view text, std::int32_t index,
+                                std::string_view separator);
+void append_replace_all(std::string& result, std::string_view text, std::string_view search,
+                        std::string_view replacement);
+
 // Leading blanks and tabs, an optional sign, then decimal digits up to the first other byte,
 // modulo 2^32. No digits give 0.
 std::int32_t to_number(std::string_view text);

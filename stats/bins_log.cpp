@@ -18,25 +18,40 @@ constexpr std::int32_t cells_per_line = 4;
 constexpr std::int32_t cell_width = 20;
 constexpr double tone_spacing_khz = 4.3125;
 
-// The column names and the row of tone frequencies that a new log starts with.
-std::string header_lines() {
-    std::string header = "Date, Time";
-    for (std::int32_t k = 0; k < bin_slots; ++k) header += concat(",Bin", to_decimal(k));
-    header += ",TotalBits\r\nN/A, N/A";
-    for (std::int32_t k = 0; k < bin_slots; ++k) {
-        header += concat(",", to_decimal(truncate_to_int(k * tone_spacing_khz)), "Khz");
-    }
-    return header + ",N/A\r\n";
+// A data line: the stamps, then "," and at most a cell's width of bit count text per slot, then
+// the total and CR LF.
+constexpr std::size_t data_line_bytes = (1 + cell_width) * bin_slots + 64;
+
+// The column names and the row of tone frequencies that a new log starts with. They never change,
+// so they are built once.
+const std::string& header_lines() {
+    static const std::string header = [] {
+        std::string lines = "Date, Time";
+        for (std::int32_t k = 0; k < bin_slots; ++k) lines += concat(",Bin", to_decimal(k));
+        lines += ",TotalBits\r\nN/A, N/A";
+        for (std::int32_t k = 0; k < bin_slots; ++k) {
+            lines += concat(",", to_decimal(truncate_to_int(k * tone_spacing_khz)), "Khz");
+        }
+        return lines + ",N/A\r\n";
+    }();
+    return header;
 }
 
 }  // namespace
 
+std::string_view bit_count_text(std::string_view cell, std::string& collapsed) {
+    collapsed.clear();
+    append_replace_all(collapsed, cell, "  ", " ");
+    return nth_field_view(trim_left_view(collapsed), 5, " ");
+}
+
 std::string bit_count_text(std::string_view cell) {
-    return nth_field(trim_left(replace_all(cell, "  ", " ")), 5, " ");
+    std::string collapsed;
+    return std::string(bit_count_text(cell, collapsed));
 }
 
 LogStep write_bins() {
-    TextArray reply_lines;
+    ReplyLineViews reply_lines;
     split_reply_lines(settings.received_text, reply_lines);
     const std::string date_stamp = format_date("%dd/%mm/%yy", current_date());
     const std::string time_stamp = format_date("%hh:%ii", current_date());
@@ -47,17 +62,20 @@ LogStep write_bins() {
         return LogStep::program_ends;
     }
 
-    std::string line = concat(date_stamp, ",", time_stamp);
+    std::string line;
+    line.reserve(data_line_bytes);
+    line.append(date_stamp).append(",").append(time_stamp);
     std::int32_t total = 0;
+    std::string collapsed;  // reused by every cell
     for (std::int32_t k = first_table_line; k <= last_table_line; ++k) {
         for (std::int32_t cell = 1; cell <= cells_per_line; ++cell) {
-            const std::string bits =
-                bit_count_text(mid(reply_lines[k], cell_width * (cell - 1) + 1, cell_width));
+            const std::string_view bits = bit_count_text(
+                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width), collapsed);
             total = wrapping_add(total, to_number(bits));
-            line += concat(",", bits);
+            line.append(",").append(bits);
         }
     }
-    line += concat(",", to_decimal(total), "\r\n");
+    line.append(",").append(to_decimal(total)).append("\r\n");
 
     append_log_line(LogKind::bins, settings.bins_log_name, opened, header_lines(), std::move(line));
     refresh_collection_status();

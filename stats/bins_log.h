@@ -13,6 +13,9 @@ inline constexpr std::int32_t bin_slots = 232;
 // The bit count text of one 20-character cell of the bit table: its fifth field at single
 // blanks once every pair of blanks became one and the leading blanks are gone.
 std::string bit_count_text(std::string_view cell);
+// The same text as a view into `collapsed`, which holds the cell with its blanks paired off; a
+// caller that passes the same string for every cell lets the loop run without allocating.
+std::string_view bit_count_text(std::string_view cell, std::string& collapsed);
 
 // Parses settings.received_text and appends one data line to settings.bins_log_name (first the
 // header line and the frequency row when the log is missing or empty). A line that cannot be

@@ -20,16 +20,23 @@ struct Counter {
     Int32& delta;
 };
 
-std::string header_line(const TextArray& reply_lines, std::int32_t line_count) {
-    std::string header = "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,";
-    for (std::int32_t k = 2; k <= line_count + 1; ++k) header += column_label(reply_lines[k]);
-    return header + "\r\n";
+// Each column of a header or data line takes no more bytes than its line took in the reply, so
+// the reply's size and this much for the fixed columns hold either line without regrowing.
+constexpr std::size_t fixed_columns_bytes = 128;
+
+std::string header_line(const ReplyLineViews& reply_lines, std::int32_t line_count) {
+    std::string header;
+    header.reserve(settings.received_text.size() + fixed_columns_bytes);
+    header += "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,";
+    for (std::int32_t k = 2; k <= line_count + 1; ++k) append_column_label(header, reply_lines[k]);
+    header += "\r\n";
+    return header;
 }
 
 }  // namespace
 
 LogStep write_statistics() {
-    TextArray reply_lines;
+    ReplyLineViews reply_lines;
     const std::int32_t line_count = split_reply_lines(settings.received_text, reply_lines);
     const std::string date_stamp = format_date("%dd/%mm/%yy", current_date());
     const std::string time_stamp = format_date("%hh:%ii", current_date());
@@ -48,7 +55,9 @@ LogStep write_statistics() {
         {ncd_line, settings.prev_ncd, settings.delta_ncd},
         {ocd_line, settings.prev_ocd, settings.delta_ocd},
     }};
-    std::string line = concat(date_stamp, ",", time_stamp, ",");
+    std::string line;
+    line.reserve(settings.received_text.size() + fixed_columns_bytes);
+    line.append(date_stamp).append(",").append(time_stamp).append(",");
     std::string delta_crc_text;
     for (const Counter& counter : counters) {
         const std::int32_t value = counter_value(reply_lines[counter.reply_line]);
@@ -58,10 +67,13 @@ LogStep write_statistics() {
         // A counter that went down was reset by the router: its change is unknown, not negative.
         const std::string delta_text = first || delta < 0 ? "0" : to_decimal(delta);
         if (counter.reply_line == crc_line) delta_crc_text = delta_text;
-        line += concat(delta_text, ",");
+        line.append(delta_text).append(",");
     }
-    for (std::int32_t k = 2; k <= line_count + 1; ++k)
-        line += concat(column_value(reply_lines[k]), ",");
+    std::string value;  // reused by every line
+    for (std::int32_t k = 2; k <= line_count + 1; ++k) {
+        append_column_value(line, reply_lines[k], value);
+        line += ',';
+    }
     line += "\r\n";
 
     append_log_line(LogKind::statistics, settings.stats_log_name, opened,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -14,6 +15,11 @@
 // of a CR LF pair, whatever that byte is). Text after the last line feed is not stored. The table
 // holds at least 257 entries and always at least N + 2, so index N + 1 can be read.
 std::int32_t split_reply_lines(std::string_view reply, TextArray& reply_lines);
+
+// The same lines at the same indexes as views into reply, valid while reply is unchanged: what
+// the log steps read, so a step copies no line.
+using ReplyLineViews = std::vector<std::string_view>;
+std::int32_t split_reply_lines(std::string_view reply, ReplyLineViews& reply_lines);
 
 // Reply lines that hold the error counters.
 inline constexpr std::int32_t fec_line = 27;
@@ -34,3 +40,9 @@ std::string column_label(std::string_view line);
 
 // The value text with every "dB" removed (case-sensitive, one pass).
 std::string column_value(std::string_view line);
+
+// For log lines built in one string: column_label and column_value appended to text. `value`
+// holds the value text on the way; a caller that passes the same string for every line lets it
+// keep its storage, so the loop does not allocate per line.
+void append_column_label(std::string& text, std::string_view line);
+void append_column_value(std::string& text, std::string_view line, std::string& value);
