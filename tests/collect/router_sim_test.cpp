@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "loopback.h"
 
@@ -35,6 +38,33 @@ TEST(RouterSim, AcceptsLinesEndedByCrLfOrCrLfAndChecksThePassword) {
         EXPECT_NE(session.sent.find("Login incorrect"), std::string::npos);
         EXPECT_EQ(session.sent.find("Unknown command"), std::string::npos) << "an empty line crept in";
     }
+}
+
+// The local addresses (as /proc/net/tcp and tcp6 print them) of every listening socket on port.
+std::vector<std::string> listening_addresses(std::uint16_t port) {
+    std::vector<std::string> addresses;
+    for (const char* table_name : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream table(table_name);
+        std::string line;
+        std::getline(table, line);  // heading
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state;
+            fields >> slot >> local >> remote >> state;
+            const std::size_t colon = local.rfind(':');
+            if (state == "0A" && colon != std::string::npos &&
+                std::stoul(local.substr(colon + 1), nullptr, 16) == port) {
+                addresses.push_back(local.substr(0, colon));
+            }
+        }
+    }
+    return addresses;
+}
+
+TEST(RouterSim, ListensOnLoopbackOnlyUnlessToldOtherwise) {
+    RouterSim sim;
+    ASSERT_TRUE(sim.start()) << sim.error();
+    EXPECT_EQ(listening_addresses(sim.port()), std::vector<std::string>{"0100007F"}) << "127.0.0.1 alone";
 }
 
 }  // namespace
