@@ -40,24 +40,39 @@ void show_cycle_abandoned(std::string_view reason) {
 CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point last_chunk = Clock::now();
+    PassRecord record;
+    record.connected_at = last_chunk;
+    const auto report = [&record](bool last) {
+        record.dialog_state = settings.dialog_state.load();
+        record.last = last;
+        if (const PassObserver observer = cycle_timing.pass_observer.load()) observer(record);
+    };
     for (;;) {
+        ++record.pass;
+        record.polled_at = Clock::now();
+        record.sent_at = {};
+        record.pause_began_at = record.pause_ended_at = {};
         bool status_reply_arrived = false;
         if (connection_event(connection) == data_network_event) {
             std::int32_t count = receive_bytes(connection, buffer.bytes.get(), buffer.size);
             settings.received_text = peek_string(buffer, count);
             dialog_step();
-            last_chunk = Clock::now();
+            last_chunk = record.sent_at = Clock::now();
             status_reply_arrived = settings.dialog_state.load() == 5;
         } else if (connection_closed(connection)) {
             show_cycle_abandoned("router closed the connection");
+            report(true);
             return CycleEnd::finished;
         } else if (Clock::now() - last_chunk >=
                    std::chrono::milliseconds(cycle_timing.dialog_silence_limit_ms.load())) {
             show_cycle_abandoned("no answer from the router");
+            report(true);
             return CycleEnd::finished;
         }
 
+        record.pause_began_at = Clock::now();
         if (wait_or_stop(cycle_timing.pass_pause_ms.load())) return CycleEnd::stopped;
+        record.pause_ended_at = Clock::now();
 
         // Only in the pass whose chunk brought the status reply: a bit-loading reply that is slow
         // to come must not log the same status reply again at every pass.
@@ -69,7 +84,9 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
             if (write_bins() == LogStep::program_ends) return CycleEnd::program_ends;
             if (stop_requested()) return CycleEnd::stopped;
         }
-        if (settings.dialog_finished.load() == 1) return CycleEnd::finished;
+        const bool finished = settings.dialog_finished.load() == 1;
+        report(finished);
+        if (finished) return CycleEnd::finished;
     }
 }
 

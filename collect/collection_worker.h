@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 enum class WorkerEnd {
@@ -19,8 +20,23 @@ inline constexpr std::uint32_t pass_pause_ms = 300;
 // A router that sends nothing for this long before "exit" was sent ends the cycle.
 inline constexpr std::uint32_t dialog_silence_limit_ms = 30000;
 
+// What one pass of the receive loop did and when, for checking the pace (benchmark, tests).
+struct PassRecord {
+    using Clock = std::chrono::steady_clock;
+    std::int32_t pass = 0;           // 1 for the first pass after the connect
+    Clock::time_point connected_at;  // when the connect returned; the same for a cycle's passes
+    Clock::time_point polled_at;     // when connection_event was asked
+    Clock::time_point sent_at;       // when the dialog step answered a chunk; {} when none came
+    Clock::time_point pause_began_at, pause_ended_at;  // both {} when the pass ended before it
+    std::int32_t dialog_state = 0;                     // after the pass
+    bool last = false;  // the connection is closed right after this report
+};
+using PassObserver = void (*)(const PassRecord& record);
+
 struct CycleTiming {
     std::atomic<std::uint32_t> pass_pause_ms{::pass_pause_ms};
     std::atomic<std::uint32_t> dialog_silence_limit_ms{::dialog_silence_limit_ms};
+    // Called on the worker thread at the end of every pass; null (the default) for none.
+    std::atomic<PassObserver> pass_observer{nullptr};
 };
 extern CycleTiming cycle_timing;
