@@ -1,0 +1,188 @@
+// The worker's pace at the real 300 ms pause and its quiet between cycles: against a router that
+// answers at once, each chunk is answered at the next poll, each pause lasts 300 ms and hardly
+// more, and during the interval wait the worker thread does not wake at all. The worker's pass
+// observer tells when each poll, send and pause happened.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "collect/collection_worker.h"
+#include "collect/threads.h"
+#include "runtime/tone.h"
+#include "runtime/ui_calls.h"
+#include "stats/pending_lines.h"
+#include "stats/status_line.h"
+#include "tools/router_sim.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds pause_tolerance{5};
+constexpr milliseconds dialog_limit{1250};
+constexpr auto generous = std::chrono::seconds(20);
+constexpr milliseconds idle_watch{500};
+
+// The passes the worker reported, when the last one's connection was closed, and the worker.
+struct Passes {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<PassRecord> records;
+    Clock::time_point closed_at;
+    pid_t worker_tid = 0;
+};
+Passes passes;
+
+void record_pass(const PassRecord& record) {
+    const auto now = Clock::now();
+    std::lock_guard lock(passes.mutex);
+    passes.records.push_back(record);
+    if (record.last) passes.closed_at = now;
+    passes.worker_tid = gettid();
+    passes.changed.notify_all();
+}
+
+// How often the thread has been switched out, voluntarily or not, since it started.
+long context_switches(pid_t tid) {
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+    long total = 0;
+    std::string line;
+    while (std::getline(status, line)) {
+        const auto colon = line.find(':');
+        if (colon != std::string::npos && line.substr(0, colon).ends_with("ctxt_switches"))
+            total += std::stol(line.substr(colon + 1));
+    }
+    return total;
+}
+
+void no_status(int, int, std::string_view) {}
+int no_box(std::string_view, std::string_view, int) {
+    return 1;
+}
+void no_tone(std::int32_t, std::int32_t) {}
+void run_worker(std::int32_t parameter) {
+    collection_worker(parameter);
+}
+
+double ms_between(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+class Pacing : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous_dir_ = std::filesystem::current_path();
+        char pattern[] = "/tmp/kelva_pacing_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        std::filesystem::current_path(dir_);
+
+        reset_settings_to_defaults();
+        settings.router_address = "127.0.0.1";
+        settings.password = "secret";
+        settings.interval_ms = 60000;  // one cycle, then the interval wait that Quit ends
+        reset_pending_log_lines();
+        reset_collection_status();
+        install_ui_calls(UiCalls{&no_status, &no_box});
+        set_tone_output(&no_tone);
+        {
+            std::lock_guard lock(passes.mutex);
+            passes.records.clear();
+        }
+        cycle_timing.pass_pause_ms = pass_pause_ms;
+        cycle_timing.pass_observer = &record_pass;
+    }
+
+    void TearDown() override {
+        if (worker_ != nullptr) kill_thread(worker_);
+        cycle_timing.pass_observer = nullptr;
+        sim_.reset();
+        install_ui_calls(UiCalls{});
+        set_tone_output(nullptr);
+        std::filesystem::current_path(previous_dir_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    // Runs one cycle against the simulator and gives back its passes.
+    std::vector<PassRecord> one_cycle(RouterSimOptions options = {}) {
+        sim_ = std::make_unique<RouterSim>(std::move(options));
+        EXPECT_TRUE(sim_->start()) << sim_->error();
+        settings.port = sim_->port();
+        worker_ = start_thread(&run_worker, settings.worker_parameter);
+        EXPECT_NE(worker_, nullptr);
+        std::unique_lock lock(passes.mutex);
+        EXPECT_TRUE(passes.changed.wait_for(
+            lock, generous, [] { return !passes.records.empty() && passes.records.back().last; }));
+        return passes.records;
+    }
+
+    std::filesystem::path previous_dir_;
+    std::string dir_;
+    std::unique_ptr<RouterSim> sim_;
+    ThreadRecord* worker_ = nullptr;
+};
+
+TEST_F(Pacing, EachChunkIsAnsweredAtTheNextPollAfterPausesOfThreeHundredMilliseconds) {
+    const std::vector<PassRecord> records = one_cycle();
+    // The first poll comes right after the connect, before the router can have greeted (it sends
+    // its greeting once it has accepted the connection), so four passes that answer a chunk each
+    // may follow one that found nothing.
+    ASSERT_GE(records.size(), 4u);
+    ASSERT_LE(records.size(), 5u);
+    const std::size_t first_answer = records.size() - 4;
+    EXPECT_LT(ms_between(records.front().connected_at, records.front().polled_at),
+              pause_tolerance.count())
+        << "the first poll comes without a pause";
+
+    const std::int32_t states_after[] = {3, 4, 5, 6};  // password, show adsl, showbins, exit sent
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const PassRecord& pass = records[k];
+        SCOPED_TRACE("pass " + std::to_string(k + 1));
+        if (k < first_answer) {
+            EXPECT_EQ(pass.sent_at, Clock::time_point{});
+        } else {
+            EXPECT_NE(pass.sent_at, Clock::time_point{}) << "a chunk waits at every poll";
+            EXPECT_EQ(pass.dialog_state, states_after[k - first_answer]);
+        }
+        const double pause_ms = ms_between(pass.pause_began_at, pass.pause_ended_at);
+        EXPECT_GE(pause_ms, pass_pause_ms);
+        EXPECT_LE(pause_ms, pass_pause_ms + pause_tolerance.count());
+        if (k > 0) {
+            // The next poll follows the pause and the log steps, which take microseconds.
+            const double poll_gap_ms = ms_between(records[k - 1].polled_at, pass.polled_at);
+            EXPECT_GE(poll_gap_ms, pass_pause_ms);
+            EXPECT_LE(poll_gap_ms, pass_pause_ms + pause_tolerance.count());
+        }
+    }
+    EXPECT_TRUE(records.back().last);
+    EXPECT_LT(ms_between(records[first_answer].polled_at, passes.closed_at), dialog_limit.count())
+        << "from the greeting's poll to the close";
+    EXPECT_EQ(sim_->sessions().at(0).received, "secret\rshow adsl\radsl showbins\rexit\r");
+}
+
+TEST_F(Pacing, WorkerDoesNotWakeDuringTheIntervalWait) {
+    cycle_timing.pass_pause_ms = 20;
+    RouterSimOptions options;
+    options.close_on_exit = false;  // the session ends when the worker closes it
+    one_cycle(std::move(options));
+    ASSERT_TRUE(sim_->wait_for_sessions_ended(1, generous));
+
+    // The worker is on its way into the minute's wait: at most the switch of falling asleep may
+    // still come. A timer that woke it even ten times a second would show several.
+    const pid_t worker = passes.worker_tid;
+    const long before = context_switches(worker);
+    std::this_thread::sleep_for(idle_watch);
+    EXPECT_LE(context_switches(worker) - before, 1);
+}
+
+}  // namespace
