@@ -1,16 +1,22 @@
-// kelvastats_bench: what one collection costs. Parsing and the four extractions on the fixture
-// "show adsl" reply and on a full 8192-byte read of 255 lines, one whole statistics step and one
-// whole bins step into real logs in a temporary directory, and the primitives the parsers lean
-// on. The log steps also report how many system writes a line takes.
+// kelvastats_bench: what one collection costs. Splitting and the four extractions on the fixture
+// "show adsl" reply and on a full 8192-byte read of 255 lines, the bit counts of the bit table,
+// one whole statistics step and one whole bins step into real logs in a temporary directory, one
+// complete collection, the primitives the parsers lean on, and how many system writes a log line
+// takes. Then the pacing run against the simulated router (bench/pacing_run.h).
+//
+// Options besides Google Benchmark's: --pacing_cycles=N runs N cycles (default 5; 0 skips it).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/settings.h"
+#include "bench/pacing_run.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
 #include "runtime/tone.h"
@@ -18,6 +24,7 @@
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/statistics_log.h"
+#include "stats/status_line.h"
 #include "stats/status_reply.h"
 #include "tools/router_replies.h"
 
@@ -25,14 +32,17 @@ namespace {
 
 void no_tone(std::int32_t, std::int32_t) {}
 void no_status(int, int, std::string_view) {}
-int no_box(std::string_view, std::string_view, int) { return 1; }
+int no_box(std::string_view, std::string_view, int) {
+    return 1;
+}
 
-// 255 lines of 32 bytes and a tail without a line feed: a full 8192-byte read with as many
-// lines as a reply can have.
+// The largest read the worker makes: 255 lines of 32 bytes and a tail without a line feed,
+// 8192 bytes in all, with as many lines as a reply can have.
 std::string full_read_reply() {
     std::string reply;
     for (int line = 0; line < 255; ++line) {
-        std::string text = "Label " + std::to_string(line) + " =\t\t" + std::to_string(line * 7) + " dB";
+        std::string text =
+            "Label " + std::to_string(line) + " =\t\t" + std::to_string(line * 7) + " dB";
         text.resize(30, ' ');
         reply += text + "\r\n";
     }
@@ -40,80 +50,194 @@ std::string full_read_reply() {
     return reply;
 }
 
-void parse_all(std::string_view reply) {
+const std::string& status_reply() {
+    static const std::string reply = show_adsl_reply({812, 3, 1, 0, 0});
+    return reply;
+}
+
+const std::string& full_read() {
+    static const std::string reply = full_read_reply();
+    return reply;
+}
+
+const std::string& reply_named(std::string_view name) {
+    return name == "show_adsl" ? status_reply() : full_read();
+}
+
+// The lines of a reply that the statistics step reads: 2 to N + 1.
+std::vector<std::string_view> statistics_lines(const std::string& reply, ReplyLineViews& table) {
+    const std::int32_t n = split_reply_lines(reply, table);
+    return {table.begin() + 2, table.begin() + n + 2};
+}
+
+void set_bytes(benchmark::State& state, const std::string& reply) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));
+}
+
+void BM_SplitReplyLines(benchmark::State& state, std::string_view name) {
+    const std::string& reply = reply_named(name);
+    ReplyLineViews views;
+    for (auto _ : state) benchmark::DoNotOptimize(split_reply_lines(reply, views));
+    set_bytes(state, reply);
+}
+BENCHMARK_CAPTURE(BM_SplitReplyLines, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_SplitReplyLines, full_read, "full_read");
+
+// The copying form, as the tests and older callers use it: what the views save.
+void BM_SplitReplyLinesCopied(benchmark::State& state, std::string_view name) {
+    const std::string& reply = reply_named(name);
     TextArray lines;
-    const std::int32_t n = split_reply_lines(reply, lines);
-    for (std::int32_t k = 2; k <= n + 1; ++k) {
-        benchmark::DoNotOptimize(column_label(lines[k]));
-        benchmark::DoNotOptimize(column_value(lines[k]));
+    for (auto _ : state) benchmark::DoNotOptimize(split_reply_lines(reply, lines));
+    set_bytes(state, reply);
+}
+BENCHMARK_CAPTURE(BM_SplitReplyLinesCopied, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_SplitReplyLinesCopied, full_read, "full_read");
+
+// The four extractions, each over every line the statistics step reads.
+template <typename Extract>
+void extract_all(benchmark::State& state, std::string_view name, Extract extract) {
+    const std::string& reply = reply_named(name);
+    ReplyLineViews table;
+    const std::vector<std::string_view> lines = statistics_lines(reply, table);
+    for (auto _ : state) {
+        for (const std::string_view line : lines) extract(line);
     }
-    for (std::int32_t k = fec_line; k <= ocd_line; ++k) benchmark::DoNotOptimize(counter_value(lines[k]));
+    state.counters["lines"] = static_cast<double>(lines.size());
+    set_bytes(state, reply);
 }
 
-void BM_ParseStatusReply(benchmark::State& state) {
-    const std::string reply = show_adsl_reply({812, 3, 1, 0, 0});
-    for (auto _ : state) parse_all(reply);
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));
+void BM_ValueText(benchmark::State& state, std::string_view name) {
+    extract_all(state, name,
+                [](std::string_view line) { benchmark::DoNotOptimize(value_text(line)); });
 }
-BENCHMARK(BM_ParseStatusReply);
-
-void BM_ParseFullRead(benchmark::State& state) {
-    const std::string reply = full_read_reply();
-    for (auto _ : state) parse_all(reply);
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));
+void BM_CounterValue(benchmark::State& state, std::string_view name) {
+    extract_all(state, name,
+                [](std::string_view line) { benchmark::DoNotOptimize(counter_value(line)); });
 }
-BENCHMARK(BM_ParseFullRead);
+void BM_ColumnLabel(benchmark::State& state, std::string_view name) {
+    std::string header;
+    extract_all(state, name, [&header](std::string_view line) {
+        header.clear();
+        append_column_label(header, line);
+        benchmark::DoNotOptimize(header.data());
+    });
+}
+void BM_ColumnValue(benchmark::State& state, std::string_view name) {
+    std::string line_text;
+    std::string value;
+    extract_all(state, name, [&line_text, &value](std::string_view line) {
+        line_text.clear();
+        append_column_value(line_text, line, value);
+        benchmark::DoNotOptimize(line_text.data());
+    });
+}
+BENCHMARK_CAPTURE(BM_ValueText, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_ValueText, full_read, "full_read");
+BENCHMARK_CAPTURE(BM_CounterValue, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_CounterValue, full_read, "full_read");
+BENCHMARK_CAPTURE(BM_ColumnLabel, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_ColumnLabel, full_read, "full_read");
+BENCHMARK_CAPTURE(BM_ColumnValue, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_ColumnValue, full_read, "full_read");
 
-// Runs in a fresh temporary directory with the window, clock-independent parts and tones quiet.
+// The 232 cells of the fixture bit table, as the bins step cuts them.
+void BM_BitCountTexts(benchmark::State& state) {
+    const std::string reply = showbins_reply(0);
+    ReplyLineViews lines;
+    split_reply_lines(reply, lines);
+    std::string collapsed;
+    for (auto _ : state) {
+        for (std::int32_t k = 6; k <= 63; ++k) {
+            for (std::int32_t cell = 0; cell < 4; ++cell)
+                benchmark::DoNotOptimize(
+                    bit_count_text(mid_view(lines[k], 20 * cell + 1, 20), collapsed));
+        }
+    }
+}
+BENCHMARK(BM_BitCountTexts);
+
+// Runs in a fresh temporary directory with the window's calls and the tones quiet.
 class LogDirectory {
-public:
+  public:
     LogDirectory() {
         char dir[] = "/tmp/kelva-bench-XXXXXX";
-        if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+        if (!getcwd(previous_, sizeof previous_) || !mkdtemp(dir) || chdir(dir) != 0) std::abort();
         path_ = dir;
         set_tone_output(&no_tone);
         install_ui_calls({&no_status, &no_box});
         reset_settings_to_defaults();
         reset_pending_log_lines();
+        reset_collection_status();
     }
     ~LogDirectory() {
         unlink("kelvastats.csv");
         unlink("kelvabins.csv");
+        if (chdir(previous_) != 0) std::abort();
         rmdir(path_.c_str());
+        install_ui_calls({});
+        set_tone_output(nullptr);
     }
+    LogDirectory(const LogDirectory&) = delete;
+    LogDirectory& operator=(const LogDirectory&) = delete;
 
-private:
+  private:
+    char previous_[4096] = {};
     std::string path_;
 };
 
-void BM_StatisticsStep(benchmark::State& state) {
-    LogDirectory directory;
-    settings.received_text = show_adsl_reply({812, 3, 1, 0, 0});
-    write_statistics();  // creates the log with its header
-    const std::int64_t writes_before = file_write_calls();
-    for (auto _ : state) write_statistics();
-    state.counters["writes_per_line"] =
-        static_cast<double>(file_write_calls() - writes_before) / static_cast<double>(state.iterations());
+// System writes per step, counted over the timed steps.
+void count_writes(benchmark::State& state, std::int64_t writes_before, const char* counter) {
+    state.counters[counter] = static_cast<double>(file_write_calls() - writes_before) /
+                              static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_StatisticsStep);
 
-void BM_BinsStep(benchmark::State& state) {
+void BM_StatisticsStep(benchmark::State& state, std::string_view name) {
     LogDirectory directory;
-    settings.received_text = showbins_reply(0);
+    settings.received_text = reply_named(name);
     std::int64_t writes_before = file_write_calls();
-    write_bins();  // the two header lines and the first data line
-    const std::int64_t first_step_writes = file_write_calls() - writes_before;
+    write_statistics();  // creates the log: its header and the first data line
+    state.counters["writes_header_and_line"] =
+        static_cast<double>(file_write_calls() - writes_before);
+    writes_before = file_write_calls();
+    for (auto _ : state) write_statistics();
+    count_writes(state, writes_before, "writes_per_line");
+}
+BENCHMARK_CAPTURE(BM_StatisticsStep, show_adsl, "show_adsl");
+BENCHMARK_CAPTURE(BM_StatisticsStep, full_read, "full_read");
+
+void BM_BinsStep(benchmark::State& state, std::string_view name) {
+    LogDirectory directory;
+    settings.received_text = name == "showbins" ? showbins_reply(0) : full_read();
+    std::int64_t writes_before = file_write_calls();
+    write_bins();  // creates the log: the two header lines and the first data line
+    state.counters["writes_headers_and_line"] =
+        static_cast<double>(file_write_calls() - writes_before);
     writes_before = file_write_calls();
     for (auto _ : state) write_bins();
-    const double line_writes =
-        static_cast<double>(file_write_calls() - writes_before) / static_cast<double>(state.iterations());
-    state.counters["writes_per_line"] = line_writes;
-    state.counters["writes_headers_and_line"] = static_cast<double>(first_step_writes);
+    count_writes(state, writes_before, "writes_per_line");
 }
-BENCHMARK(BM_BinsStep);
+BENCHMARK_CAPTURE(BM_BinsStep, showbins, "showbins");
+BENCHMARK_CAPTURE(BM_BinsStep, full_read, "full_read");
+
+// One complete collection as the worker runs it after the dialog: the status reply becomes the
+// received text and the statistics step runs, then the bit-loading reply and the bins step.
+void BM_Collection(benchmark::State& state, std::string_view name) {
+    LogDirectory directory;
+    const std::string status = name == "fixtures" ? status_reply() : full_read();
+    const std::string bins = name == "fixtures" ? showbins_reply(0) : full_read();
+    for (auto _ : state) {
+        settings.received_text = status;
+        write_statistics();
+        settings.received_text = bins;
+        write_bins();
+    }
+}
+BENCHMARK_CAPTURE(BM_Collection, fixtures, "fixtures");
+BENCHMARK_CAPTURE(BM_Collection, full_reads, "full_reads");
 
 void BM_Mid(benchmark::State& state) {
-    const std::string line = "   12   13.5   30   4    15   14.0   28   3    16   12.5   31   5    17   9.0   ";
+    const std::string line =
+        "    8   58.4   14       9   62.7   15      10   55.5   13      11   59.8   14   ";
     for (auto _ : state) {
         for (int cell = 0; cell < 4; ++cell) benchmark::DoNotOptimize(mid(line, 20 * cell + 1, 20));
     }
@@ -121,16 +245,17 @@ void BM_Mid(benchmark::State& state) {
 BENCHMARK(BM_Mid);
 
 void BM_NthField(benchmark::State& state) {
-    const std::string line = "Near End CRC error\t=\t\t1234\t\t\t\t";
+    const std::string line = "   CRC errors down      =\t\t1234\t";
     for (auto _ : state) {
-        for (int field = 3; field <= 7; ++field) benchmark::DoNotOptimize(nth_field(line, field, "\t"));
+        for (int field = 3; field <= 7; ++field)
+            benchmark::DoNotOptimize(nth_field(line, field, "\t"));
     }
 }
 BENCHMARK(BM_NthField);
 
 void BM_ReplaceAll(benchmark::State& state) {
-    const std::string cell = "  12   13.5   30   4";
-    const std::string value = "6.5dB,3.0dB";
+    const std::string cell = "    8   58.4   14   ";
+    const std::string value = "6.1\t dB";
     for (auto _ : state) {
         benchmark::DoNotOptimize(replace_all(cell, "  ", " "));
         benchmark::DoNotOptimize(replace_all(value, "dB", ""));
@@ -139,13 +264,38 @@ void BM_ReplaceAll(benchmark::State& state) {
 BENCHMARK(BM_ReplaceAll);
 
 void BM_ToNumber(benchmark::State& state) {
-    const std::string texts[] = {"  1234567", "-42 dB", "12x", "abc"};
+    const std::string texts[] = {"1234", "-42 dB", "  16384\t kbps", "SHOWTIME"};
     for (auto _ : state) {
         for (const std::string& text : texts) benchmark::DoNotOptimize(to_number(text));
     }
 }
 BENCHMARK(BM_ToNumber);
 
+// Takes --pacing_cycles=N out of the arguments; 5 when it is not there.
+int take_pacing_cycles(int& argc, char** argv) {
+    constexpr std::string_view option = "--pacing_cycles=";
+    int cycles = 5;
+    int kept = 1;
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view argument = argv[k];
+        if (argument.starts_with(option)) {
+            cycles = std::atoi(argv[k] + option.size());
+        } else {
+            argv[kept++] = argv[k];
+        }
+    }
+    argc = kept;
+    return cycles;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const int pacing_cycles = take_pacing_cycles(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (pacing_cycles > 0 && !run_pacing(pacing_cycles)) return 1;
+    return 0;
+}
