@@ -153,6 +153,7 @@ TEST_F(CollectionWorker, PasswordChangedBetweenCyclesIsSentInTheNext) {
     sim_->set_park_from_session(3);
     ASSERT_TRUE(sim_->wait_for_sessions_started(3, generous));
     quit();
+    ASSERT_TRUE(sim_->wait_for_sessions_ended(3, generous));
 
     EXPECT_EQ(session(1).received, script);
     EXPECT_EQ(session(2).received, "changed\rshow adsl\radsl showbins\rexit\r")

@@ -66,6 +66,8 @@ bool read_value(int fd, Value& value, int wait_ms = child_wait_ms) {
     sim.set_park_from_session(collections + 1);
     if (!sim.wait_for_sessions_started(collections + 1, wait)) _exit(1);
     if (!write_value(to_parent, collections) || !read_value(from_parent, go)) _exit(1);
+    // The worker has quit: once every session has ended, each holds all it will receive.
+    if (!sim.wait_for_sessions_ended(collections + 1, wait)) _exit(1);
     std::int32_t scripted = 0;
     for (const SessionRecord& session : sim.sessions()) {
         if (session.number <= collections && session.received == script && session.completed) {

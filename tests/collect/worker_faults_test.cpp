@@ -23,19 +23,21 @@
 
 namespace {
 
+// The router's replies go out in one piece each, or in lockstep, so a short pass is safe and
+// keeps the tables fast; the silence limit only has to outlast a loopback round trip.
+constexpr std::uint32_t short_pass_pause_ms = 2;
+constexpr std::uint32_t short_silence_limit_ms = 200;
+
 class WorkerFaults : public WorkerTest {
   protected:
+    WorkerFaults() { case_pass_pause_ms_ = short_pass_pause_ms; }
+
     // One cycle writes both logs; while `Unwritable` lives two more cycles find them unwritable;
     // the fourth writes the waiting lines and its own. Meanwhile the logs keep their bytes and
     // the worker goes on.
     template <typename Unwritable>
     void check_lines_wait_while_logs_are(const char* unwritable_how);
 };
-
-// Replies in lockstep reach the worker one piece per read whatever the pace, so a short pause is
-// safe and keeps the tables fast; the silence limit only has to outlast a loopback round trip.
-constexpr std::uint32_t short_pass_pause_ms = 2;
-constexpr std::uint32_t short_silence_limit_ms = 100;
 
 // The first `lines` lines of the script.
 std::string script_lines(int lines) {
@@ -111,7 +113,6 @@ TEST_F(WorkerFaults, RouterFaultInOneCycleLeavesTheNextCollectingNormally) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         start_case();
-        cycle_timing.pass_pause_ms = short_pass_pause_ms;
         cycle_timing.dialog_silence_limit_ms = short_silence_limit_ms;
         RouterSimOptions options;
         options.lockstep = true;

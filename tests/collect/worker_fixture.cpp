@@ -142,7 +142,7 @@ void WorkerTest::start_case() {
     settings.router_address = "127.0.0.1";
     settings.password = "secret";
     settings.interval_ms = 0;
-    cycle_timing.pass_pause_ms = 20;
+    cycle_timing.pass_pause_ms = case_pass_pause_ms_;
     cycle_timing.dialog_silence_limit_ms = dialog_silence_limit_ms;
     reset_pending_log_lines();
     reset_collection_status();
@@ -182,6 +182,8 @@ void WorkerTest::run_sessions(int sessions) {
     start_worker();
     ASSERT_TRUE(sim_->wait_for_sessions_started(sessions, generous));
     quit();
+    // The simulator may take a new session before it has read the end of the one before.
+    ASSERT_TRUE(sim_->wait_for_sessions_ended(sessions, generous));
 }
 
 std::chrono::steady_clock::duration WorkerTest::quit() {

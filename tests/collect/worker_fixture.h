@@ -67,7 +67,8 @@ class WorkerTest : public ::testing::Test {
     // sits quietly in that cycle's receive loop.
     void start_sim(RouterSimOptions options, int park_from);
     void start_worker();
-    // Runs the worker until the simulator has seen `sessions` sessions; the last is parked.
+    // Runs the worker until the simulator has seen `sessions` sessions (the last is parked), then
+    // quits and waits until the simulator has seen every one of them end.
     void run_sessions(int sessions);
     // The Quit: stops the worker and gives back how long that took.
     std::chrono::steady_clock::duration quit();
@@ -88,6 +89,10 @@ class WorkerTest : public ::testing::Test {
     // the statistics lines aside).
     void expect_lines_of_sessions(const std::vector<int>& sessions);
     std::string bins_data_line(std::size_t collection);
+
+    // The pass pause each case starts with. Short is safe where every reply goes out in one piece,
+    // or in lockstep, so that each read still takes one whole reply.
+    std::uint32_t case_pass_pause_ms_ = 20;
 
     std::filesystem::path previous_dir_;
     std::string dir_;
