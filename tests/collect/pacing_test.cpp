@@ -158,10 +158,11 @@ TEST_F(Pacing, EachChunkIsAnsweredAtTheNextPollAfterPausesOfThreeHundredMillisec
         EXPECT_GE(pause_ms, pass_pause_ms);
         EXPECT_LE(pause_ms, pass_pause_ms + pause_tolerance.count());
         if (k > 0) {
-            // The next poll follows the pause and the log steps, which take microseconds.
+            // The next poll follows the pause at once: between them are only the answer and the
+            // log steps, which take microseconds, and the wake-up of a busy machine.
             const double poll_gap_ms = ms_between(records[k - 1].polled_at, pass.polled_at);
             EXPECT_GE(poll_gap_ms, pass_pause_ms);
-            EXPECT_LE(poll_gap_ms, pass_pause_ms + pause_tolerance.count());
+            EXPECT_LE(poll_gap_ms, pass_pause_ms + 2 * pause_tolerance.count());
         }
     }
     EXPECT_TRUE(records.back().last);
