@@ -25,6 +25,7 @@
 #include "runtime/ip_address_field.h"
 #include "runtime/ui_calls.h"
 #include "runtime/wake_signal.h"
+#include "runtime/window_icon_qt.h"
 
 namespace {
 
@@ -256,6 +257,7 @@ int start_window_layer() {
         std::lock_guard lock(layer.calls_mutex);
         if (!layer.hub) layer.hub = new LayerHub;
     }
+    QApplication::setWindowIcon(application_icon());
     install_ui_calls({&status_text_handler, &message_box_handler});
     return 1;
 }
