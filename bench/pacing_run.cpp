@@ -2,15 +2,9 @@
 // simulated router, told by the pass observer when each poll, send and pause happened.
 #include "bench/pacing_run.h"
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,13 +12,15 @@
 #include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
-#include "runtime/tone.h"
-#include "runtime/ui_calls.h"
+#include "tests/support/context_switches.h"
+#include "tests/support/pass_probe.h"
+#include "tests/support/quiet_calls.h"
+#include "tests/support/temp_dir.h"
 #include "tools/router_sim.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ProbeClock;
 
 // The pace the worker must keep.
 constexpr double pause_tolerance_ms = 5.0;
@@ -32,57 +28,6 @@ constexpr double dialog_limit_ms = 1250.0;
 constexpr std::size_t answering_passes = 4;  // password, "show adsl", "adsl showbins", "exit"
 constexpr auto idle_watch = std::chrono::seconds(1);
 constexpr auto generous = std::chrono::seconds(30);
-
-struct Observed {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::vector<PassRecord>> cycles{1};
-    std::vector<Clock::time_point> closed_at;
-    int cycles_wanted = 0;
-    pid_t worker_tid = 0;
-};
-Observed observed;
-
-void record_pass(const PassRecord& record) {
-    const auto now = Clock::now();
-    std::lock_guard lock(observed.mutex);
-    observed.worker_tid = gettid();
-    observed.cycles.back().push_back(record);
-    if (!record.last) return;
-    observed.closed_at.push_back(now);
-    // After the last cycle the worker goes into a long interval wait, which is watched.
-    if (static_cast<int>(observed.closed_at.size()) == observed.cycles_wanted) {
-        settings.interval_ms = 3600 * 1000;
-    } else {
-        observed.cycles.emplace_back();
-    }
-    observed.changed.notify_all();
-}
-
-void no_status(int, int, std::string_view) {}
-int no_box(std::string_view, std::string_view, int) {
-    return 1;
-}
-void no_tone(std::int32_t, std::int32_t) {}
-void run_worker(std::int32_t parameter) {
-    collection_worker(parameter);
-}
-
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-long context_switches(pid_t tid) {
-    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
-    long total = 0;
-    std::string line;
-    while (std::getline(status, line)) {
-        const auto colon = line.find(':');
-        if (colon != std::string::npos && line.substr(0, colon).ends_with("ctxt_switches"))
-            total += std::stol(line.substr(colon + 1));
-    }
-    return total;
-}
 
 // Prints one cycle's passes, times from the connect, and says whether it kept the pace.
 bool check_cycle(int number, const std::vector<PassRecord>& passes, Clock::time_point closed_at) {
@@ -134,20 +79,16 @@ bool check_cycle(int number, const std::vector<PassRecord>& passes, Clock::time_
 }  // namespace
 
 bool run_pacing(int cycles) {
-    const std::filesystem::path previous_dir = std::filesystem::current_path();
-    char pattern[] = "/tmp/kelva-bench-pacing-XXXXXX";
-    if (!mkdtemp(pattern)) return false;
-    std::filesystem::current_path(pattern);
+    TempDir dir("kelva-bench-pacing-");
+    if (!dir.enter()) return false;
 
     reset_settings_to_defaults();
     settings.router_address = "127.0.0.1";
     settings.password = "secret";
     settings.interval_ms = 0;
-    install_ui_calls(UiCalls{&no_status, &no_box});
-    set_tone_output(&no_tone);
-    observed.cycles_wanted = cycles;
+    install_quiet_calls();
     cycle_timing.pass_pause_ms = pass_pause_ms;
-    cycle_timing.pass_observer = &record_pass;
+    start_pass_probe(static_cast<std::size_t>(cycles));
 
     RouterSim router;
     bool kept = router.start();
@@ -156,22 +97,19 @@ bool run_pacing(int cycles) {
     ThreadRecord* worker = nullptr;
     if (kept) {
         settings.port = router.port();
-        worker = start_thread(&run_worker, settings.worker_parameter);
-        std::unique_lock lock(observed.mutex);
-        kept = observed.changed.wait_for(lock, generous, [cycles] {
-            return static_cast<int>(observed.closed_at.size()) >= cycles;
-        });
+        worker = start_thread(&run_collection_worker, settings.worker_parameter);
+        kept = wait_for_closed_cycles(static_cast<std::size_t>(cycles), generous);
         if (!kept) std::printf("FAILED: %d cycles did not end in time\n", cycles);
     }
 
     std::printf("\nPacing against the simulated router (pause %u ms):\n", pass_pause_ms);
+    const ProbedPasses probed = probed_passes();
     double slowest_ms = 0;
     double fastest_ms = 1e9;
-    for (std::size_t k = 0; k < observed.closed_at.size(); ++k) {
-        kept =
-            check_cycle(static_cast<int>(k + 1), observed.cycles[k], observed.closed_at[k]) && kept;
+    for (std::size_t k = 0; k < probed.closed_at.size(); ++k) {
+        kept = check_cycle(static_cast<int>(k + 1), probed.cycles[k], probed.closed_at[k]) && kept;
         const double dialog_ms =
-            ms_between(observed.cycles[k].front().connected_at, observed.closed_at[k]);
+            ms_between(probed.cycles[k].front().connected_at, probed.closed_at[k]);
         slowest_ms = std::max(slowest_ms, dialog_ms);
         fastest_ms = std::min(fastest_ms, dialog_ms);
     }
@@ -179,22 +117,19 @@ bool run_pacing(int cycles) {
     if (worker != nullptr && kept) {
         // The worker is on its way into the hour's interval wait; falling asleep is one switch.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const long before = context_switches(observed.worker_tid);
+        const long before = context_switches(probed.worker_tid);
         std::this_thread::sleep_for(idle_watch);
-        const long woken = context_switches(observed.worker_tid) - before;
+        const long woken = context_switches(probed.worker_tid) - before;
         std::printf("worker during 1 s of its interval wait: %ld context switches\n", woken);
         if (woken > 0) kept = false;
     }
     if (worker != nullptr) kill_thread(worker);
-    cycle_timing.pass_observer = nullptr;
-    install_ui_calls(UiCalls{});
-    set_tone_output(nullptr);
+    stop_pass_probe();
+    remove_quiet_calls();
     router.stop();
 
     std::printf("connect to close: %.1f ms to %.1f ms over %zu cycles\n", fastest_ms, slowest_ms,
-                observed.closed_at.size());
+                probed.closed_at.size());
     std::printf("pacing: %s\n", kept ? "OK" : "FAILED");
-    std::filesystem::current_path(previous_dir);
-    std::filesystem::remove_all(pattern);
     return kept;
 }

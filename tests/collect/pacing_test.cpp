@@ -3,13 +3,8 @@
 // more, and during the interval wait the worker thread does not wake at all. The worker's pass
 // observer tells when each poll, send and pause happened.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,15 +12,17 @@
 #include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
-#include "runtime/tone.h"
-#include "runtime/ui_calls.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
+#include "tests/support/context_switches.h"
+#include "tests/support/pass_probe.h"
+#include "tests/support/quiet_calls.h"
+#include "tests/support/temp_dir.h"
 #include "tools/router_sim.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ProbeClock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds pause_tolerance{5};
@@ -33,84 +30,26 @@ constexpr milliseconds dialog_limit{1250};
 constexpr auto generous = std::chrono::seconds(20);
 constexpr milliseconds idle_watch{500};
 
-// The passes the worker reported, when the last one's connection was closed, and the worker.
-struct Passes {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<PassRecord> records;
-    Clock::time_point closed_at;
-    pid_t worker_tid = 0;
-};
-Passes passes;
-
-void record_pass(const PassRecord& record) {
-    const auto now = Clock::now();
-    std::lock_guard lock(passes.mutex);
-    passes.records.push_back(record);
-    if (record.last) passes.closed_at = now;
-    passes.worker_tid = gettid();
-    passes.changed.notify_all();
-}
-
-// How often the thread has been switched out, voluntarily or not, since it started.
-long context_switches(pid_t tid) {
-    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
-    long total = 0;
-    std::string line;
-    while (std::getline(status, line)) {
-        const auto colon = line.find(':');
-        if (colon != std::string::npos && line.substr(0, colon).ends_with("ctxt_switches"))
-            total += std::stol(line.substr(colon + 1));
-    }
-    return total;
-}
-
-void no_status(int, int, std::string_view) {}
-int no_box(std::string_view, std::string_view, int) {
-    return 1;
-}
-void no_tone(std::int32_t, std::int32_t) {}
-void run_worker(std::int32_t parameter) {
-    collection_worker(parameter);
-}
-
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
 class Pacing : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous_dir_ = std::filesystem::current_path();
-        char pattern[] = "/tmp/kelva_pacing_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::filesystem::current_path(dir_);
-
+        ASSERT_TRUE(dir_.enter());
         reset_settings_to_defaults();
         settings.router_address = "127.0.0.1";
         settings.password = "secret";
         settings.interval_ms = 60000;  // one cycle, then the interval wait that Quit ends
         reset_pending_log_lines();
         reset_collection_status();
-        install_ui_calls(UiCalls{&no_status, &no_box});
-        set_tone_output(&no_tone);
-        {
-            std::lock_guard lock(passes.mutex);
-            passes.records.clear();
-        }
+        install_quiet_calls();
         cycle_timing.pass_pause_ms = pass_pause_ms;
-        cycle_timing.pass_observer = &record_pass;
+        start_pass_probe();
     }
 
     void TearDown() override {
         if (worker_ != nullptr) kill_thread(worker_);
-        cycle_timing.pass_observer = nullptr;
+        stop_pass_probe();
         sim_.reset();
-        install_ui_calls(UiCalls{});
-        set_tone_output(nullptr);
-        std::filesystem::current_path(previous_dir_);
-        std::filesystem::remove_all(dir_);
+        remove_quiet_calls();
     }
 
     // Runs one cycle against the simulator and gives back its passes.
@@ -118,18 +57,18 @@ class Pacing : public ::testing::Test {
         sim_ = std::make_unique<RouterSim>(std::move(options));
         EXPECT_TRUE(sim_->start()) << sim_->error();
         settings.port = sim_->port();
-        worker_ = start_thread(&run_worker, settings.worker_parameter);
+        worker_ = start_thread(&run_collection_worker, settings.worker_parameter);
         EXPECT_NE(worker_, nullptr);
-        std::unique_lock lock(passes.mutex);
-        EXPECT_TRUE(passes.changed.wait_for(
-            lock, generous, [] { return !passes.records.empty() && passes.records.back().last; }));
-        return passes.records;
+        EXPECT_TRUE(wait_for_closed_cycles(1, generous));
+        const ProbedPasses probed = probed_passes();
+        if (!probed.closed_at.empty()) closed_at_ = probed.closed_at.front();
+        return probed.cycles.front();
     }
 
-    std::filesystem::path previous_dir_;
-    std::string dir_;
+    TempDir dir_{"kelva_pacing_"};
     std::unique_ptr<RouterSim> sim_;
     ThreadRecord* worker_ = nullptr;
+    Clock::time_point closed_at_;  // when the cycle's connection was closed
 };
 
 TEST_F(Pacing, EachChunkIsAnsweredAtTheNextPollAfterPausesOfThreeHundredMilliseconds) {
@@ -166,7 +105,7 @@ TEST_F(Pacing, EachChunkIsAnsweredAtTheNextPollAfterPausesOfThreeHundredMillisec
         }
     }
     EXPECT_TRUE(records.back().last);
-    EXPECT_LT(ms_between(records[first_answer].polled_at, passes.closed_at), dialog_limit.count())
+    EXPECT_LT(ms_between(records[first_answer].polled_at, closed_at_), dialog_limit.count())
         << "from the greeting's poll to the close";
     EXPECT_EQ(sim_->sessions().at(0).received, "secret\rshow adsl\radsl showbins\rexit\r");
 }
@@ -180,7 +119,7 @@ TEST_F(Pacing, WorkerDoesNotWakeDuringTheIntervalWait) {
 
     // The worker is on its way into the minute's wait: at most the switch of falling asleep may
     // still come. A timer that woke it even ten times a second would show several.
-    const pid_t worker = passes.worker_tid;
+    const pid_t worker = probed_passes().worker_tid;
     const long before = context_switches(worker);
     std::this_thread::sleep_for(idle_watch);
     EXPECT_LE(context_switches(worker) - before, 1);
