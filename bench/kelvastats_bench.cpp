@@ -6,7 +6,6 @@
 //
 // Options besides Google Benchmark's: --pacing_cycles=N runs N cycles (default 5; 0 skips it).
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,22 +18,16 @@
 #include "bench/pacing_run.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
-#include "runtime/tone.h"
-#include "runtime/ui_calls.h"
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
+#include "tests/support/quiet_calls.h"
+#include "tests/support/temp_dir.h"
 #include "tools/router_replies.h"
 
 namespace {
-
-void no_tone(std::int32_t, std::int32_t) {}
-void no_status(int, int, std::string_view) {}
-int no_box(std::string_view, std::string_view, int) {
-    return 1;
-}
 
 // The largest read the worker makes: 255 lines of 32 bytes and a tail without a line feed,
 // 8192 bytes in all, with as many lines as a reply can have.
@@ -160,61 +153,47 @@ BENCHMARK(BM_BitCountTexts);
 class LogDirectory {
   public:
     LogDirectory() {
-        char dir[] = "/tmp/kelva-bench-XXXXXX";
-        if (!getcwd(previous_, sizeof previous_) || !mkdtemp(dir) || chdir(dir) != 0) std::abort();
-        path_ = dir;
-        set_tone_output(&no_tone);
-        install_ui_calls({&no_status, &no_box});
+        if (!dir_.enter()) std::abort();
+        install_quiet_calls();
         reset_settings_to_defaults();
         reset_pending_log_lines();
         reset_collection_status();
     }
     ~LogDirectory() {
-        unlink("kelvastats.csv");
-        unlink("kelvabins.csv");
-        if (chdir(previous_) != 0) std::abort();
-        rmdir(path_.c_str());
-        install_ui_calls({});
-        set_tone_output(nullptr);
+        if (!dir_.leave()) std::abort();
+        remove_quiet_calls();
     }
     LogDirectory(const LogDirectory&) = delete;
     LogDirectory& operator=(const LogDirectory&) = delete;
 
   private:
-    char previous_[4096] = {};
-    std::string path_;
+    TempDir dir_{"kelva-bench-"};
 };
 
-// System writes per step, counted over the timed steps.
-void count_writes(benchmark::State& state, std::int64_t writes_before, const char* counter) {
-    state.counters[counter] = static_cast<double>(file_write_calls() - writes_before) /
-                              static_cast<double>(state.iterations());
+// One log step on `reply`, line after line; the first run creates the log, and its system writes
+// are counted apart under `first_counter`.
+void log_step(benchmark::State& state, LogStep (*step)(), const std::string& reply,
+              const char* first_counter) {
+    LogDirectory directory;
+    settings.received_text = reply;
+    std::int64_t writes_before = file_write_calls();
+    step();
+    state.counters[first_counter] = static_cast<double>(file_write_calls() - writes_before);
+    writes_before = file_write_calls();
+    for (auto _ : state) step();
+    state.counters["writes_per_line"] = static_cast<double>(file_write_calls() - writes_before) /
+                                        static_cast<double>(state.iterations());
 }
 
 void BM_StatisticsStep(benchmark::State& state, std::string_view name) {
-    LogDirectory directory;
-    settings.received_text = reply_named(name);
-    std::int64_t writes_before = file_write_calls();
-    write_statistics();  // creates the log: its header and the first data line
-    state.counters["writes_header_and_line"] =
-        static_cast<double>(file_write_calls() - writes_before);
-    writes_before = file_write_calls();
-    for (auto _ : state) write_statistics();
-    count_writes(state, writes_before, "writes_per_line");
+    log_step(state, &write_statistics, reply_named(name), "writes_header_and_line");
 }
 BENCHMARK_CAPTURE(BM_StatisticsStep, show_adsl, "show_adsl");
 BENCHMARK_CAPTURE(BM_StatisticsStep, full_read, "full_read");
 
 void BM_BinsStep(benchmark::State& state, std::string_view name) {
-    LogDirectory directory;
-    settings.received_text = name == "showbins" ? showbins_reply(0) : full_read();
-    std::int64_t writes_before = file_write_calls();
-    write_bins();  // creates the log: the two header lines and the first data line
-    state.counters["writes_headers_and_line"] =
-        static_cast<double>(file_write_calls() - writes_before);
-    writes_before = file_write_calls();
-    for (auto _ : state) write_bins();
-    count_writes(state, writes_before, "writes_per_line");
+    log_step(state, &write_bins, name == "showbins" ? showbins_reply(0) : full_read(),
+             "writes_headers_and_line");
 }
 BENCHMARK_CAPTURE(BM_BinsStep, showbins, "showbins");
 BENCHMARK_CAPTURE(BM_BinsStep, full_read, "full_read");
