@@ -4,12 +4,10 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -18,6 +16,7 @@
 #include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "loopback.h"
+#include "tests/support/file_size_limit.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"
 
@@ -222,32 +221,17 @@ class ReadOnlyLogs {
     const char* logs_[2] = {"kelvastats.csv", "kelvabins.csv"};
 };
 
-// While it lives, no file grows past a few bytes beyond the smaller log, and SIGXFSZ is ignored:
-// every write to the logs fails as "file too large", the smaller one's after a few bytes.
-class LogsMayNotGrow {
+// While it lives, no file grows past a few bytes beyond the smaller log: every write to the logs
+// fails as "file too large", the smaller one's after a few bytes.
+class LogsMayNotGrow : public FileSizeLimit {
   public:
-    LogsMayNotGrow() {
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const auto smaller = std::min(std::filesystem::file_size("kelvastats.csv"),
-                                      std::filesystem::file_size("kelvabins.csv"));
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = static_cast<rlim_t>(smaller) + 10;
-        active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~LogsMayNotGrow() {
-        if (active_) setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
-    LogsMayNotGrow(const LogsMayNotGrow&) = delete;
-    LogsMayNotGrow& operator=(const LogsMayNotGrow&) = delete;
-
-    bool active() const { return active_; }
+    LogsMayNotGrow() : FileSizeLimit(smaller_log_bytes() + 10) {}
 
   private:
-    rlimit saved_{};
-    void (*previous_handler_)(int) = nullptr;
-    bool active_ = false;
+    static rlim_t smaller_log_bytes() {
+        return std::min(std::filesystem::file_size("kelvastats.csv"),
+                        std::filesystem::file_size("kelvabins.csv"));
+    }
 };
 
 template <typename Unwritable>
@@ -255,16 +239,16 @@ void WorkerFaults::check_lines_wait_while_logs_are(const char* unwritable_how) {
     start_sim({}, 2);
     start_worker();
     ASSERT_TRUE(sim_->wait_for_sessions_started(2, generous));
-    const std::string stats_before = file_text("kelvastats.csv");
-    const std::string bins_before = file_text("kelvabins.csv");
+    const std::string stats_before = read_file_bytes("kelvastats.csv");
+    const std::string bins_before = read_file_bytes("kelvabins.csv");
     {
         const Unwritable unwritable;
         if (!unwritable.active())
             GTEST_SKIP() << "the logs cannot be made " << unwritable_how << " here";
         sim_->set_park_from_session(4);
         ASSERT_TRUE(sim_->wait_for_sessions_started(4, generous));
-        EXPECT_EQ(file_text("kelvastats.csv"), stats_before);
-        EXPECT_EQ(file_text("kelvabins.csv"), bins_before);
+        EXPECT_EQ(read_file_bytes("kelvastats.csv"), stats_before);
+        EXPECT_EQ(read_file_bytes("kelvabins.csv"), bins_before);
         EXPECT_EQ(statuses().back(),
                   "Collection: 17:08   DeltaCRC: 3   kelvastats.csv not written: 2 pending"
                   "   kelvabins.csv not written: 2 pending");
@@ -274,8 +258,8 @@ void WorkerFaults::check_lines_wait_while_logs_are(const char* unwritable_how) {
     quit();
 
     expect_lines_of_sessions({1, 2, 3, 4});
-    EXPECT_EQ(file_text("kelvastats.csv").substr(0, stats_before.size()), stats_before);
-    EXPECT_EQ(file_text("kelvabins.csv").substr(0, bins_before.size()), bins_before);
+    EXPECT_EQ(read_file_bytes("kelvastats.csv").substr(0, stats_before.size()), stats_before);
+    EXPECT_EQ(read_file_bytes("kelvabins.csv").substr(0, bins_before.size()), bins_before);
     EXPECT_EQ(statuses().back(), "Collection: 17:08   DeltaCRC: 3");
     EXPECT_TRUE(boxes().empty());
 }

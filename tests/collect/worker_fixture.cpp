@@ -1,11 +1,6 @@
 // The shared set-up of the worker tests and the helpers that read the logs it leaves.
 #include "worker_fixture.h"
 
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
-
 #include "app/settings.h"
 #include "runtime/date.h"
 #include "runtime/tone.h"
@@ -14,6 +9,7 @@
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
+#include "tests/support/test_clock.h"
 
 Observed observed;
 
@@ -41,10 +37,6 @@ int record_box(std::string_view title, std::string_view text, int flags) {
 
 void record_tone(std::int32_t, std::int32_t) {}
 
-WallClock fixed_clock() {
-    return WallClock{2026, 12, 7, 17, 8, 30};
-}
-
 void run_worker(std::int32_t parameter) {
     WorkerEnd end = collection_worker(parameter);
     std::lock_guard lock(observed.mutex);
@@ -58,15 +50,8 @@ constexpr std::size_t fields_before_reply_columns = 7;
 
 }  // namespace
 
-std::string file_text(const std::string& name) {
-    std::ifstream file(name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
 std::vector<std::string> log_lines(const std::string& name) {
-    std::string text = file_text(name);
+    std::string text = read_file_bytes(name);
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -124,13 +109,10 @@ std::string stats_columns_of(const std::string& line) {
 }
 
 void WorkerTest::SetUp() {
-    previous_dir_ = std::filesystem::current_path();
-    char pattern[] = "/tmp/kelva_collect_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::current_path(dir_);
+    ASSERT_TRUE(dir_.enter());
     install_ui_calls(UiCalls{&record_status, &record_box});
-    set_clock_source(&fixed_clock);
+    test_clock = WallClock{2026, 12, 7, 17, 8, 30};
+    set_clock_source(&read_test_clock);
     set_tone_output(&record_tone);
     start_case();
 }
@@ -162,8 +144,6 @@ void WorkerTest::TearDown() {
     set_tone_output(nullptr);
     cycle_timing.pass_pause_ms = pass_pause_ms;
     cycle_timing.dialog_silence_limit_ms = dialog_silence_limit_ms;
-    std::filesystem::current_path(previous_dir_);
-    std::filesystem::remove_all(dir_);
 }
 
 void WorkerTest::start_sim(RouterSimOptions options, int park_from) {

@@ -17,6 +17,8 @@
 
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 #include "tools/router_sim.h"
 
 using namespace std::chrono_literals;
@@ -40,7 +42,6 @@ struct Observed {
 };
 extern Observed observed;
 
-std::string file_text(const std::string& name);
 // The log's lines without their CR LF; a last line without CR LF is kept with "<no line end>"
 // appended, so a partial line shows.
 std::vector<std::string> log_lines(const std::string& name);
@@ -94,8 +95,7 @@ class WorkerTest : public ::testing::Test {
     // or in lockstep, so that each read still takes one whole reply.
     std::uint32_t case_pass_pause_ms_ = 20;
 
-    std::filesystem::path previous_dir_;
-    std::string dir_;
+    TempDir dir_{"kelva_collect_"};  // the working directory while the test runs
     std::unique_ptr<RouterSim> sim_;
     ThreadRecord* worker_ = nullptr;
 };

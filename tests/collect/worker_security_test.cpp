@@ -97,7 +97,7 @@ TEST_F(WorkerSecurity, PasswordEchoedByTheRouterIsWrittenNowhere) {
     ASSERT_EQ(session(1).received.substr(0, password.size() + 1), password + "\r");
     expect_logs_with_lines(2);
     for (const auto& entry : std::filesystem::directory_iterator(".")) {
-        EXPECT_EQ(file_text(entry.path().string()).find(password), std::string::npos)
+        EXPECT_EQ(read_file_bytes(entry.path().string()).find(password), std::string::npos)
             << entry.path();
     }
     for (const std::string& shown : statuses())
@@ -158,7 +158,7 @@ TEST_F(WorkerSecurity, HostileRepliesReachOnlyTheTwoLogsAndChangeNotTheScript) {
     EXPECT_EQ(session(2).received, script);
     expect_logs_with_lines(2);
     EXPECT_EQ(entries_of("."), (std::set<std::string>{"kelvastats.csv", "kelvabins.csv"}));
-    EXPECT_EQ(entries_of(dir_), std::set<std::string>{"work"});
+    EXPECT_EQ(entries_of(dir_.path()), std::set<std::string>{"work"});
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 
 #include <climits>
 
-namespace {
+#include "tests/support/test_clock.h"
 
-WallClock fixed_fields;
-WallClock fixed_clock() { return fixed_fields; }
+namespace {
 
 class Dates : public ::testing::Test {
 protected:
@@ -68,10 +67,10 @@ TEST_F(Dates, MasksReplaceTokensInAnyCaseAndCopyTheRest) {
 }
 
 TEST_F(Dates, CurrentDateReadsTheReplaceableClock) {
-    fixed_fields = WallClock{2026, 12, 7, 17, 8, 59};
-    set_clock_source(&fixed_clock);
+    test_clock = WallClock{2026, 12, 7, 17, 8, 59};
+    set_clock_source(&read_test_clock);
     EXPECT_EQ(format_date("%dd/%mm/%yy %hh:%ii", current_date()), "07/12/26 17:08");
-    fixed_fields = WallClock{2026, 2, 29, 0, 0, 0};
+    test_clock = WallClock{2026, 2, 29, 0, 0, 0};
     EXPECT_EQ(current_date(), -1);
     set_clock_source(nullptr);
     EXPECT_GT(current_date(), date_of(2020, 1, 1));

@@ -9,9 +9,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -19,31 +20,17 @@ namespace fs = std::filesystem;
 
 class FileLayer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kelva-files-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        close_all_files();
-        fs::remove_all(dir_);
-    }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-    static std::string contents(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void put(const std::string& file, std::string_view bytes) {
-        std::ofstream(file, std::ios::binary) << bytes;
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
+    void TearDown() override { close_all_files(); }
+    std::string path(const char* name) const { return (fs::path(dir_.path()) / name).string(); }
 
-    fs::path dir_;
+    TempDir dir_{"kelva-files-"};
 };
 
 TEST_F(FileLayer, FileSizeOfMissingEmptyDirectoryAndWildcardNames) {
-    put(path("empty"), "");
-    put(path("five"), "12345");
-    put(path("aXb"), "xyz");
+    write_file_bytes(path("empty"), "");
+    write_file_bytes(path("five"), "12345");
+    write_file_bytes(path("aXb"), "xyz");
     fs::create_directory(path("sub"));
     EXPECT_EQ(file_size(""), -1);
     EXPECT_EQ(file_size(path("missing")), -1);
@@ -51,7 +38,7 @@ TEST_F(FileLayer, FileSizeOfMissingEmptyDirectoryAndWildcardNames) {
     EXPECT_EQ(file_size(path("five")), 5);
     EXPECT_EQ(file_size(path("sub")), -2);
     EXPECT_EQ(file_size(path("a*b")), -1);  // no pattern matching: aXb is not found
-    put(path("a*b"), "1");
+    write_file_bytes(path("a*b"), "1");
     EXPECT_EQ(file_size(path("a*b")), 1);
 }
 
@@ -60,7 +47,7 @@ TEST_F(FileLayer, EmptyTextsWriteNothingButTheLineEnd) {
     EXPECT_EQ(write_string(0, ""), 0);
     write_line(0, "");
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("log")), "\r\n");
+    EXPECT_EQ(read_file_bytes(path("log")), "\r\n");
 }
 
 TEST_F(FileLayer, WriteOfExactlyTheFreeCountFlushesFirst) {
@@ -74,7 +61,7 @@ TEST_F(FileLayer, WriteOfExactlyTheFreeCountFlushesFirst) {
     EXPECT_EQ(file_write_calls(), calls + 1);
     EXPECT_EQ(file_size(path("log")), 4095);
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("log")), std::string(4000, 'a') + std::string(95, 'b') + "c");
+    EXPECT_EQ(read_file_bytes(path("log")), std::string(4000, 'a') + std::string(95, 'b') + "c");
 }
 
 TEST_F(FileLayer, PiecesOf4096BytesOrMoreBypassTheBufferInOrder) {
@@ -107,7 +94,7 @@ TEST_F(FileLayer, SeekWritesBufferedBytesAtTheOldPosition) {
     EXPECT_EQ(file_seek(0, 11), 11);
     write_line(0, "!");
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("log")), "Jello world!\r\n");
+    EXPECT_EQ(read_file_bytes(path("log")), "Jello world!\r\n");
 }
 
 TEST_F(FileLayer, SeekReturnsTheLow32BitsOfThePosition) {
@@ -119,21 +106,21 @@ TEST_F(FileLayer, SeekReturnsTheLow32BitsOfThePosition) {
 }
 
 TEST_F(FileLayer, OpenWithoutSeekOverwritesTheStart) {
-    put(path("log"), "0123456789");
+    write_file_bytes(path("log"), "0123456789");
     ASSERT_NE(open_file(0, path("log")), 0);
     write_string(0, "ab");
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("log")), "ab23456789");
+    EXPECT_EQ(read_file_bytes(path("log")), "ab23456789");
 }
 
 TEST_F(FileLayer, OpenAndCloseWithoutWritesChangeNothingButCreateEmpties) {
-    put(path("kept"), "data");
-    put(path("emptied"), "data");
+    write_file_bytes(path("kept"), "data");
+    write_file_bytes(path("emptied"), "data");
     ASSERT_NE(open_file(0, path("kept")), 0);
     EXPECT_EQ(close_file(0), 1);
     ASSERT_NE(create_file(0, path("emptied")), 0);
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("kept")), "data");
+    EXPECT_EQ(read_file_bytes(path("kept")), "data");
     EXPECT_EQ(file_size(path("emptied")), 0);
 }
 
@@ -141,10 +128,10 @@ TEST_F(FileLayer, ReopeningAnOpenNumberWritesOutTheOldFileFirst) {
     ASSERT_NE(create_file(0, path("first")), 0);
     write_string(0, "old");
     ASSERT_NE(create_file(0, path("second")), 0);
-    EXPECT_EQ(contents(path("first")), "old");
+    EXPECT_EQ(read_file_bytes(path("first")), "old");
     write_string(0, "new");
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("second")), "new");
+    EXPECT_EQ(read_file_bytes(path("second")), "new");
 }
 
 TEST_F(FileLayer, FailedReopenLeavesTheOldFileOpen) {
@@ -156,7 +143,7 @@ TEST_F(FileLayer, FailedReopenLeavesTheOldFileOpen) {
     EXPECT_EQ(open_file(0, path("missing-dir/log")), 0);
     write_string(0, "y");
     EXPECT_EQ(close_file(0), 1);
-    EXPECT_EQ(contents(path("log")), "xy");
+    EXPECT_EQ(read_file_bytes(path("log")), "xy");
 }
 
 TEST_F(FileLayer, OperationsOnANumberNotOpenDoNothing) {
@@ -178,15 +165,15 @@ TEST_F(FileLayer, NumbersBeyondTheFirstSlotsAndCloseAll) {
     write_string(40, "40");
     write_string(3, "3");
     close_all_files();
-    EXPECT_EQ(contents(path("forty")), "40");
-    EXPECT_EQ(contents(path("three")), "3");
+    EXPECT_EQ(read_file_bytes(path("forty")), "40");
+    EXPECT_EQ(read_file_bytes(path("three")), "3");
     EXPECT_EQ(close_file(40), 0);
 }
 
 TEST_F(FileLayer, TruncateTakesBackTheTail) {
-    put(path("log"), "line1\r\nhalf");
+    write_file_bytes(path("log"), "line1\r\nhalf");
     EXPECT_EQ(truncate_file(path("log"), 7), 1);
-    EXPECT_EQ(contents(path("log")), "line1\r\n");
+    EXPECT_EQ(read_file_bytes(path("log")), "line1\r\n");
     EXPECT_EQ(truncate_file(path("missing"), 0), 0);
     EXPECT_EQ(truncate_file("", 0), 0);
 }
@@ -212,7 +199,7 @@ TEST_F(FileLayer, FailedWriteKeepsEarlierBytesAndCloseReportsIt) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(contents(log), "first\r\nxxx");
+    EXPECT_EQ(read_file_bytes(log), "first\r\nxxx");
 }
 
 }  // namespace

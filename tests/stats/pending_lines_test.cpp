@@ -8,13 +8,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <vector>
 
 #include "app/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
 #include "stats_test_env.h"
+#include "tests/support/file_size_limit.h"
 #include "tools/router_replies.h"
 
 namespace {
@@ -53,31 +53,6 @@ class NoFreeDescriptors {
     rlimit saved_{};
     bool limited_ = false;
     std::vector<int> taken_;
-};
-
-// While it lives, no file grows past `bytes`; the write that would is cut short and fails.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit() {
-        if (active_) setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-    bool active() const { return active_; }
-
-  private:
-    rlimit saved_{};
-    void (*previous_handler_)(int) = nullptr;
-    bool active_ = false;
 };
 
 void collect(const LineCounters& counters, int minute) {

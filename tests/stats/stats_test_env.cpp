@@ -1,13 +1,6 @@
 // The shared set-up of the stats tests.
 #include "stats_test_env.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "app/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/tone.h"
@@ -16,13 +9,8 @@
 #include "stats/status_line.h"
 
 Recorded recorded;
-WallClock test_clock;
 
 namespace {
-
-WallClock read_test_clock() {
-    return test_clock;
-}
 
 void record_status(int bar, int field, std::string_view text) {
     if (bar != 0 || field != 0)
@@ -51,34 +39,19 @@ void StatsTest::SetUp() {
     reset_pending_log_lines();
     reset_collection_status();
 
-    previous_dir_ = std::filesystem::current_path().string();
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelva_stats_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    dir_.emplace("kelva_stats_");
+    ASSERT_TRUE(dir_->enter());
 }
 
 void StatsTest::TearDown() {
     close_all_files();
-    if (!previous_dir_.empty()) {
-        EXPECT_EQ(chdir(previous_dir_.c_str()), 0);
+    if (dir_) {
+        EXPECT_TRUE(dir_->leave());
     }
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+    dir_.reset();
     set_clock_source(nullptr);
     set_tone_output(nullptr);
     install_ui_calls({});
-}
-
-std::string read_file_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void write_file_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string test_data(const std::string& name) {

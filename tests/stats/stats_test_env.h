@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "runtime/date.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_clock.h"
 
 struct RecordedBox {
     std::string title;
@@ -25,22 +28,15 @@ struct Recorded {
 };
 
 extern Recorded recorded;
-// What current_date reads; tests move it.
-extern WallClock test_clock;
 
 class StatsTest : public testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The working directory of this test.
-    std::string dir_;
-
   private:
-    std::string previous_dir_;
+    std::optional<TempDir> dir_;  // the working directory of this test
 };
 
-std::string read_file_bytes(const std::string& path);
-void write_file_bytes(const std::string& path, const std::string& bytes);
 // A file of tests/data.
 std::string test_data(const std::string& name);
