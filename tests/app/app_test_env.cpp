@@ -53,6 +53,9 @@ void type_keys(const QString& keys) {
     for (QChar key : keys) {
         QWidget* focus = QApplication::focusWidget();
         if (key == QLatin1Char('\b')) QTest::keyClick(focus, Qt::Key_Backspace);
+        else if (key == QLatin1Char('<')) QTest::keyClick(focus, Qt::Key_Left);
+        else if (key == QLatin1Char('>')) QTest::keyClick(focus, Qt::Key_Right);
+        else if (key == QLatin1Char('^')) QTest::keyClick(focus, Qt::Key_Shift);
         else QTest::keyClick(focus, key.toLatin1());
     }
 }
@@ -81,6 +84,13 @@ std::vector<GadgetEvent> take_queued_events() {
         if (code == close_window_event) return events;
         events.push_back({code, event_gadget(), event_type()});
     }
+}
+
+QMessageBox* visible_box() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
+    }
+    return nullptr;
 }
 
 void answer_next_box(BoxAnswer& answer) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QLineEdit;
+class QMessageBox;
 class QWidget;
 
 // start_up() in a fresh temporary working directory (the logs land there); fails the test when
@@ -35,7 +36,8 @@ int focused_gadget();
 
 // A mouse click in the middle of the widget.
 void click(QWidget* widget);
-// Keys to whichever widget has the focus, one at a time, as typing does: '\b' is Backspace.
+// Keys to whichever widget has the focus, one at a time, as typing does: '\b' is Backspace,
+// '<' and '>' the Left and Right arrows, '^' a Shift pressed alone.
 void type_keys(const QString& keys);
 // Ctrl+A and Backspace in the focused field.
 void clear_focused_field();
@@ -53,6 +55,9 @@ struct GadgetEvent {
 };
 // Closes window 0 and takes every event queued before that close from wait_window_event.
 std::vector<GadgetEvent> take_queued_events();
+
+// The message box on screen, null when none is.
+QMessageBox* visible_box();
 
 // Answers the next modal box shown on the main thread with OK, noting its title and text.
 struct BoxAnswer {

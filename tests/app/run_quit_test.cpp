@@ -61,13 +61,6 @@ bool ends_with_whole_line(const QString& name) {
     return file.open(QIODevice::ReadOnly) && file.readAll().endsWith("\r\n");
 }
 
-QMessageBox* visible_box() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
-    }
-    return nullptr;
-}
-
 // Fills in the router's address first, so Run can never reach the default address.
 bool point_at_loopback(std::uint16_t port, const QString& password) {
     retype_field(address_gadget, QStringLiteral("127.0.0.1"));

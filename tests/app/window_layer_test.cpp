@@ -11,6 +11,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app_test_env.h"
 #include "collect/threads.h"
 #include "runtime/gadgets.h"
 #include "runtime/ui_calls.h"
@@ -22,24 +23,6 @@ constexpr int field_id = 1;
 
 QLineEdit* box_of(int index) {
     return window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
-}
-
-QMessageBox* visible_box() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
-    }
-    return nullptr;
-}
-
-void type_keys(const QString& keys) {
-    for (QChar key : keys) {
-        QWidget* focus = QApplication::focusWidget();
-        if (key == QLatin1Char('\b')) QTest::keyClick(focus, Qt::Key_Backspace);
-        else if (key == QLatin1Char('<')) QTest::keyClick(focus, Qt::Key_Left);
-        else if (key == QLatin1Char('>')) QTest::keyClick(focus, Qt::Key_Right);
-        else if (key == QLatin1Char('^')) QTest::keyClick(focus, Qt::Key_Shift);
-        else QTest::keyClick(focus, key.toLatin1());
-    }
 }
 
 // What the worker-like threads below saw.
