@@ -27,25 +27,12 @@ if [ -z "${KELVA_FIGURES_IN_NAMESPACE:-}" ]; then
 fi
 [ "$KELVA_FIGURES_IN_NAMESPACE" = 1 ] && ip link set lo up
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source-path=SCRIPTDIR source=../tests/support/drive_window.sh
+source "$(dirname "$0")/../tests/support/drive_window.sh"
 held=1
 fail() {
   echo "LIMIT NOT HELD: $*"
   held=0
-}
-
-poll_until() {
-  local deadline=$((SECONDS + wait_limit_s))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.1
-  done
 }
 
 # Context switches of a thread so far, voluntary and not.
@@ -70,7 +57,7 @@ for run in $(seq "$startup_runs"); do
   start=$EPOCHREALTIME
   (cd "$work/offscreen" && exec "$kelvastats") >"$work/offscreen.log" 2>&1 &
   app=$!
-  pids+=($app)
+  pids+=("$app")
   until waiting_for_events "$app"; do
     kill -0 "$app" 2>/dev/null || { cat "$work/offscreen.log"; exit 1; }
   done
@@ -100,29 +87,10 @@ for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "note: $tool missing; the collecting figures are skipped"; exit $((1 - held)); }
 done
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-poll_until test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-export QT_QPA_PLATFORM=xcb
-
-"$router_sim" --address 127.0.0.1 --port 0 --quiet >"$work/router.log" 2>&1 &
-pids+=($!)
-poll_until grep -q 'listening on 127.0.0.1:' "$work/router.log" || { cat "$work/router.log"; exit 1; }
-port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/router.log")
-
-mkdir "$work/run"
-(cd "$work/run" && exec "$kelvastats") >"$work/kelvastats.log" 2>&1 &
-app=$!
-pids+=($app)
-window=$(timeout $wait_limit_s xdotool search --sync --name '^KelvaStats 4\.4$' | head -n1)
-click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-type_text() { xdotool type --delay 30 "$1"; }
-click_at 32 40 && type_text "127.0.0.1"
-click_at 155 40 && xdotool key ctrl+a && type_text "$port"
-click_at 95 90 && type_text "secret"
-click_at 30 140 && xdotool key ctrl+a && type_text "0"
-click_at 50 175
+start_xvfb || { echo "Xvfb did not start"; exit 1; }
+start_router_sim "$router_sim" || { cat "$work/router.log"; exit 1; }
+start_program "$kelvastats"
+run_against_router_sim
 
 collections() { grep -c '^[0-9][0-9]/' "$work/run/kelvabins.csv" 2>/dev/null || echo 0; }
 first_collection() { [ "$(collections)" -ge 1 ]; }
@@ -133,6 +101,6 @@ rss_last=$(rss_kib "$app")
 echo "resident size collecting (xcb under Xvfb): $rss_first KiB after the first collection," \
   "$rss_last KiB after $(collections), peak $(hwm_kib "$app") KiB"
 [ "$(hwm_kib "$app")" -lt "$rss_limit_kib" ] || fail "resident size over 40 MiB"
-click_at 140 175
+click_quit
 poll_until bash -c "! kill -0 $app 2>/dev/null" || fail "kelvastats still running after Quit"
 exit $((1 - held))

@@ -30,29 +30,13 @@ if [ -z "${KELVA_E2E_IN_NAMESPACE:-}" ]; then
 fi
 
 ip link set lo up
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source-path=SCRIPTDIR source=../support/drive_window.sh
+source "$(dirname "$0")/../support/drive_window.sh"
 
 fail() {
   echo "FAIL: $*"
   exit 1
 }
-
-# Runs the command until it succeeds, for at most wait_limit_s seconds.
-poll_until() {
-  local deadline=$((SECONDS + wait_limit_s))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.1
-  done
-}
-
-file_has_content() { [ -s "$1" ]; }
 
 # Lines that begin with a date: the collections, not the header lines.
 data_lines() {
@@ -62,41 +46,16 @@ two_collections_logged() {
   [ "$(data_lines "$work/run/kelvastats.csv")" -ge 2 ] && [ "$(data_lines "$work/run/kelvabins.csv")" -ge 2 ]
 }
 
-# The virtual display; Xvfb picks a free number and tells it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-poll_until file_has_content "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-export QT_QPA_PLATFORM=xcb
-
-# The simulated router on a free loopback port.
-"$router_sim" --address 127.0.0.1 --port 0 --quiet >"$work/router.log" 2>&1 &
-pids+=($!)
-poll_until grep -q 'listening on 127.0.0.1:' "$work/router.log" || fail "router: $(cat "$work/router.log")"
-port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/router.log")
-
-mkdir "$work/run"
-(cd "$work/run" && exec "$kelvastats") >"$work/kelvastats.log" 2>&1 &
-app=$!
-pids+=($app)
-window=$(timeout $wait_limit_s xdotool search --sync --name '^KelvaStats 4\.4$' | head -n1) ||
-  fail "no window: $(cat "$work/kelvastats.log")"
-
-# Clicks at client coordinates of the window, as the user would.
-click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-type_text() { xdotool type --delay 30 "$1"; }
-
-click_at 32 40 && type_text "127.0.0.1"          # the address field's first box
-click_at 155 40 && xdotool key ctrl+a && type_text "$port"
-click_at 95 90 && type_text "secret"             # password
-click_at 30 140 && xdotool key ctrl+a && type_text "0"   # interval: no pause between collections
-click_at 50 175                                  # Run
+start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+start_router_sim "$router_sim" || fail "router: $(cat "$work/router.log")"
+start_program "$kelvastats" || fail "no window: $(cat "$work/kelvastats.log")"
+run_against_router_sim
 
 poll_until two_collections_logged || fail "no two collections logged: $(cat "$work/router.log" "$work/kelvastats.log")"
 if [ -n "$screenshot" ]; then
   import -window "$window" "$screenshot"
 fi
-click_at 140 175                                 # Quit
+click_quit
 
 app_gone() { ! kill -0 "$app" 2>/dev/null; }
 poll_until app_gone || fail "kelvastats still running after Quit"

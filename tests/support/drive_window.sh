@@ -1,0 +1,66 @@
+# shellcheck shell=bash
+# Drives the real program through its window on a virtual X display, as a person would: for the
+# end-to-end test and the program figures. Sourced by a script running with `set -euo pipefail`
+# that sets wait_limit_s; every file goes to $work, every process started is ended on exit.
+# Functions return non-zero on failure and leave the message to the caller.
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Runs the command until it succeeds, for at most wait_limit_s seconds.
+poll_until() {
+  local deadline=$((SECONDS + wait_limit_s))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+# The virtual display; Xvfb picks a free number and tells it once it accepts clients
+# (log: $work/xvfb.log).
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  pids+=("$!")
+  poll_until test -s "$work/display" || return 1
+  DISPLAY=":$(head -n1 "$work/display")"
+  export DISPLAY QT_QPA_PLATFORM=xcb
+}
+
+# The simulated router ($1) on a free loopback port, which goes to router_port
+# (log: $work/router.log).
+start_router_sim() {
+  "$1" --address 127.0.0.1 --port 0 --quiet >"$work/router.log" 2>&1 &
+  pids+=("$!")
+  poll_until grep -q 'listening on 127.0.0.1:' "$work/router.log" || return 1
+  router_port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/router.log")
+}
+
+# kelvastats ($1) in $work/run, where its logs go; its process id goes to app, its window to window
+# (log: $work/kelvastats.log).
+start_program() {
+  mkdir "$work/run"
+  (cd "$work/run" && exec "$1") >"$work/kelvastats.log" 2>&1 &
+  app=$!
+  pids+=("$app")
+  window=$(timeout "$wait_limit_s" xdotool search --sync --name '^KelvaStats 4\.4$' | head -n1)
+}
+
+# Clicks at client coordinates of the window, as the user would.
+click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+type_text() { xdotool type --delay 30 "$1"; }
+
+# Points the program at the simulated router, with no pause between collections, and clicks Run.
+run_against_router_sim() {
+  click_at 32 40 && type_text "127.0.0.1"                      # the address field's first box
+  click_at 155 40 && xdotool key ctrl+a && type_text "$router_port"
+  click_at 95 90 && type_text "secret"                         # password
+  click_at 30 140 && xdotool key ctrl+a && type_text "0"       # interval
+  click_at 50 175                                              # Run
+}
+
+click_quit() { click_at 140 175; }
