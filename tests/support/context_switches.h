@@ -4,5 +4,18 @@
 
 #include <sys/types.h>
 
+#include <fstream>
+#include <string>
+
 // Voluntary and involuntary switches of thread `tid` since it started; 0 when it is gone.
-long context_switches(pid_t tid);
+inline long context_switches(pid_t tid) {
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+    long total = 0;
+    std::string line;
+    while (std::getline(status, line)) {
+        const auto colon = line.find(':');
+        if (colon != std::string::npos && line.substr(0, colon).ends_with("ctxt_switches"))
+            total += std::stol(line.substr(colon + 1));
+    }
+    return total;
+}

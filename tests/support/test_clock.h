@@ -6,5 +6,7 @@
 
 // What read_test_clock gives; set it before the code under test reads the clock (and never while
 // another thread may read it).
-extern WallClock test_clock;
-WallClock read_test_clock();
+inline WallClock test_clock;
+inline WallClock read_test_clock() {
+    return test_clock;
+}
