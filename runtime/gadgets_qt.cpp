@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QThread>
 #include <QWidget>
@@ -20,6 +21,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/ip_address_field.h"
@@ -56,16 +59,33 @@ struct QueuedEvent {
 // A call another thread asked the main thread to make; it waits on `done`.
 struct MainThreadCall {
     WakeSignal done;
-    QPointer<QMessageBox> box;  // main thread only
 };
 
-// Receives the windows' close and resize events, and the calls posted from other threads.
+void run_posted_jobs();
+
+// Receives the windows' close and resize events, and the calls posted from other threads. Those
+// ring a doorbell that the main thread's loop watches, so another thread never calls into Qt.
 class LayerHub final : public QObject {
 public:
+    LayerHub() : bell_watch_(doorbell.descriptor(), QSocketNotifier::Read, this) {
+        connect(&bell_watch_, &QSocketNotifier::activated, this, [this] {
+            doorbell.lower();
+            run_posted_jobs();
+        });
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+    WakeSignal doorbell;
+
+private:
+    QSocketNotifier bell_watch_;
 };
 
-// Main-thread state. Only `calls` and `hub` are touched by other threads, under calls_mutex.
+// Main-thread state. Only `hub`, `posted` and `calls` are touched by other threads, under
+// calls_mutex. Other threads hand the main thread jobs through `posted` rather than through Qt's
+// own queue, so every hand-over passes this one mutex and no Qt object is ever touched off the
+// main thread.
 struct Layer {
     std::map<int, QPointer<QWidget>> windows;
     std::map<int, GadgetRecord> gadgets;
@@ -77,7 +97,10 @@ struct Layer {
 
     std::mutex calls_mutex;
     LayerHub* hub = nullptr;
+    std::deque<std::function<void()>> posted;
     std::vector<std::shared_ptr<MainThreadCall>> calls;
+
+    std::map<const MainThreadCall*, QPointer<QMessageBox>> boxes;  // the boxes shown for calls
 };
 
 Layer layer;
@@ -161,11 +184,31 @@ int add_gadget(int id, GadgetKind kind, QWidget* widget, int x, int y, int width
     return 1;
 }
 
+// Main thread: runs the jobs other threads posted, oldest first, each outside the lock.
+void run_posted_jobs() {
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::lock_guard lock(layer.calls_mutex);
+            if (layer.posted.empty()) return;
+            job = std::move(layer.posted.front());
+            layer.posted.pop_front();
+        }
+        job();
+    }
+}
+
+// Queues job and wakes the main thread's loop for it. Caller holds calls_mutex and has seen a hub.
+void post_locked(std::function<void()> job) {
+    layer.posted.push_back(std::move(job));
+    layer.hub->doorbell.raise();
+}
+
 // Hands job to the main thread's loop without waiting. False when the layer is not running.
 bool post_to_main_thread(std::function<void()> job) {
     std::lock_guard lock(layer.calls_mutex);
     if (!layer.hub) return false;
-    QMetaObject::invokeMethod(layer.hub, std::move(job), Qt::QueuedConnection);
+    post_locked(std::move(job));
     return true;
 }
 
@@ -176,7 +219,7 @@ std::shared_ptr<MainThreadCall> call_main_thread(std::function<void(const std::s
     std::lock_guard lock(layer.calls_mutex);
     if (!layer.hub) return nullptr;
     layer.calls.push_back(call);
-    QMetaObject::invokeMethod(layer.hub, [call, job = std::move(job)] { job(call); }, Qt::QueuedConnection);
+    post_locked([call, job = std::move(job)] { job(call); });
     return call;
 }
 
@@ -194,14 +237,15 @@ void set_text_of_status_bar(int id, int field, const QString& text) {
     found->second.field->setText(text);
 }
 
+// Calls from the worker hand over plain std::string copies and build the QStrings on the main
+// thread, so no implicitly shared Qt data is ever counted from two threads.
 void status_text_handler(int bar, int field, std::string_view text) {
-    QString qt = qtext(text);
     if (on_main_thread()) {
-        set_text_of_status_bar(bar, field, qt);
+        set_text_of_status_bar(bar, field, qtext(text));
         return;
     }
-    auto call = call_main_thread([bar, field, qt](const std::shared_ptr<MainThreadCall>& call) {
-        set_text_of_status_bar(bar, field, qt);
+    auto call = call_main_thread([bar, field, text = std::string(text)](const std::shared_ptr<MainThreadCall>& call) {
+        set_text_of_status_bar(bar, field, qtext(text));
         call->done.raise();
     });
     if (call) wait_for_main_thread(call);
@@ -223,18 +267,18 @@ QMessageBox* new_box(const QString& title, const QString& text) {
 
 // Only one-button (OK) boxes exist in the program, so the flags do not change the box.
 int message_box_handler(std::string_view title, std::string_view text, int) {
-    QString qt_title = qtext(title);
-    QString qt_text = qtext(text);
     if (on_main_thread()) {
-        QPointer<QMessageBox> box = new_box(qt_title, qt_text);
+        QPointer<QMessageBox> box = new_box(qtext(title), qtext(text));
         box->exec();
         delete box.data();
         return idok;
     }
-    auto call = call_main_thread([qt_title, qt_text](const std::shared_ptr<MainThreadCall>& call) {
-        QMessageBox* box = new_box(qt_title, qt_text);
-        call->box = box;
+    auto call = call_main_thread([title = std::string(title), text = std::string(text)](
+                                     const std::shared_ptr<MainThreadCall>& call) {
+        QMessageBox* box = new_box(qtext(title), qtext(text));
+        layer.boxes[call.get()] = box;
         QObject::connect(box, &QDialog::finished, layer.hub, [call, box] {
+            layer.boxes.erase(call.get());
             call->done.raise();
             // Not from inside the box's own signal: delete it once control is back in the loop.
             QMetaObject::invokeMethod(layer.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
@@ -245,7 +289,13 @@ int message_box_handler(std::string_view title, std::string_view text, int) {
     if (!call) return 0;
     if (wait_for_main_thread(call)) return idok;
     // Stopped while the box is up: take it down; nobody waits for its answer any more.
-    post_to_main_thread([call] { delete call->box.data(); });
+    post_to_main_thread([call] {
+        auto found = layer.boxes.find(call.get());
+        if (found == layer.boxes.end()) return;
+        QPointer<QMessageBox> box = found->second;
+        layer.boxes.erase(found);
+        delete box.data();
+    });
     return 0;
 }
 
@@ -267,11 +317,11 @@ void release_window_layer() {
     if (!on_main_thread()) return;
 
     std::lock_guard lock(layer.calls_mutex);
-    for (const auto& call : layer.calls) {
-        delete call->box.data();
-        call->done.raise();
-    }
+    const auto boxes = std::exchange(layer.boxes, {});  // a box's last signals may still reach the map
+    for (const auto& [call, box] : boxes) delete box.data();
+    for (const auto& call : layer.calls) call->done.raise();
     layer.calls.clear();
+    layer.posted.clear();  // drops the calls still waiting for the main thread
     for (auto& [id, window] : layer.windows) delete window.data();
     layer.windows.clear();
     layer.gadgets.clear();
@@ -280,7 +330,7 @@ void release_window_layer() {
     layer.queue.clear();
     layer.event_gadget = 0;
     layer.event_type = -1;
-    delete layer.hub;  // drops the calls still posted to it
+    delete layer.hub;
     layer.hub = nullptr;
 }
 

@@ -16,6 +16,12 @@ public:
     // Blocks until raised (true) or until a stop is requested for the calling thread (false).
     bool wait();
 
+    // For an event loop that watches the signal itself: readable while raised; -1 if none.
+    int descriptor() const { return fd_; }
+
+    // Lowers a raised signal so that it can be raised again.
+    void lower();
+
 private:
     int fd_;
 };

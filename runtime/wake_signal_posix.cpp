@@ -26,6 +26,11 @@ void WakeSignal::raise() {
     if (fd_ >= 0) (void)!write(fd_, &one, sizeof one);
 }
 
+void WakeSignal::lower() {
+    std::uint64_t count = 0;
+    if (fd_ >= 0) (void)!read(fd_, &count, sizeof count);
+}
+
 bool WakeSignal::wait() {
     if (fd_ < 0) return false;  // no descriptor: nothing could ever wake us, so do not wait
     pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_wait_fd(), POLLIN, 0}};  // poll skips a negative fd
