@@ -76,16 +76,14 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    WakeSignal doorbell;
+    WakeSignal doorbell;  // declared before bell_watch_, which watches its descriptor
 
 private:
     QSocketNotifier bell_watch_;
 };
 
 // Main-thread state. Only `hub`, `posted` and `calls` are touched by other threads, under
-// calls_mutex. Other threads hand the main thread jobs through `posted` rather than through Qt's
-// own queue, so every hand-over passes this one mutex and no Qt object is ever touched off the
-// main thread.
+// calls_mutex, so every hand-over passes a lock that ThreadSanitizer sees, unlike Qt's own.
 struct Layer {
     std::map<int, QPointer<QWidget>> windows;
     std::map<int, GadgetRecord> gadgets;
