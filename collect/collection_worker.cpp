@@ -11,6 +11,7 @@
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
+#include "runtime/timer_resolution.h"
 #include "runtime/ui_calls.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
@@ -92,6 +93,8 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
 
 // One cycle up to the close of its connection (the interval wait is the caller's).
 CycleEnd run_cycle(const MemoryBlock& buffer) {
+    // The interval wait needs no fine timing; the passes' 300 ms pauses do.
+    const FineTimerResolution fine_timing;
     settings.dialog_state = 2;
     settings.dialog_finished = 0;
     Connection* connection = open_connection(settings.router_address.get(), settings.port.load());
@@ -118,15 +121,16 @@ WorkerEnd collection_worker(std::int32_t /*parameter*/) {
     }
     do {
         switch (run_cycle(buffer)) {
-        case CycleEnd::stopped:
-            return WorkerEnd::stopped;
-        case CycleEnd::program_ends:
-            return WorkerEnd::program_ends;
-        case CycleEnd::finished:
-            break;
+            case CycleEnd::stopped:
+                return WorkerEnd::stopped;
+            case CycleEnd::program_ends:
+                return WorkerEnd::program_ends;
+            case CycleEnd::finished:
+                break;
         }
         // A negative interval is a very long wait, as the unsigned count it is; a stop ends it.
-        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load()))) return WorkerEnd::stopped;
+        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load())))
+            return WorkerEnd::stopped;
     } while (equals(settings.loop_flag, "true") && !stop_requested());
     return WorkerEnd::stopped;
 }

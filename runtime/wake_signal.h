@@ -3,8 +3,10 @@
 // never hangs on a main thread that is itself waiting for the worker to end.
 #pragma once
 
+#include "runtime/native_handle.h"
+
 class WakeSignal {
-public:
+  public:
     WakeSignal();
     ~WakeSignal();
     WakeSignal(const WakeSignal&) = delete;
@@ -16,12 +18,12 @@ public:
     // Blocks until raised (true) or until a stop is requested for the calling thread (false).
     bool wait();
 
-    // For an event loop that watches the signal itself: readable while raised; -1 if none.
-    int descriptor() const { return fd_; }
+    // For an event loop that watches the signal itself: signalled while raised.
+    NativeWaitHandle native_handle() const { return handle_; }
 
     // Lowers a raised signal so that it can be raised again.
     void lower();
 
-private:
-    int fd_;
+  private:
+    NativeWaitHandle handle_;
 };
