@@ -10,6 +10,9 @@ public:
     WakeSignal(const WakeSignal&) = delete;
     WakeSignal& operator=(const WakeSignal&) = delete;
 
+    // False when the signal could not be made; it then never rings.
+    bool ready() const { return fd_ >= 0; }
+
     // Safe from any thread, any number of times.
     void raise();
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
+#include "harness/temp_dir.h"
 
 namespace {
 
