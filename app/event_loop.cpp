@@ -7,7 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/run_quit.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/gadgets.h"
 #include "runtime/text.h"
 

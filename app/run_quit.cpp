@@ -5,7 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/program_end.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "runtime/gadgets.h"

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "bench/pacing_run.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
@@ -23,8 +23,8 @@
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
-#include "tests/support/quiet_calls.h"
-#include "tests/support/temp_dir.h"
+#include "harness/quiet_calls.h"
+#include "harness/temp_dir.h"
 #include "tools/router_replies.h"
 
 namespace {

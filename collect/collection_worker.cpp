@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/network.h"
 #include "collect/router_dialog.h"
 #include "runtime/date.h"

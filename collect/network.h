@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-struct Connection;  // one open TCP connection; released by close_connection
+#include "runtime/handles.h"
+
 
 // Readies the socket layer. 1 on success, 0 on failure (the worker then ends the program).
 int start_network();

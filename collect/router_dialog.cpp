@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/network.h"
 #include "runtime/text.h"
 

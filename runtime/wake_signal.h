@@ -12,6 +12,9 @@ class WakeSignal {
     WakeSignal(const WakeSignal&) = delete;
     WakeSignal& operator=(const WakeSignal&) = delete;
 
+    // False when the signal could not be made; it then never rings.
+    bool ready() const { return handle_.present(); }
+
     // Safe from any thread, any number of times.
     void raise();
 

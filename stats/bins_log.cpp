@@ -1,7 +1,7 @@
 // The bins step: the bit table of the showbins reply, read by position, as one log line.
 #include "stats/bins_log.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"

@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "stats/pending_lines.h"

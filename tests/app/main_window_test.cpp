@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app_test_env.h"
 #include "runtime/gadgets.h"
 

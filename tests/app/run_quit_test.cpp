@@ -13,7 +13,7 @@
 #include "app/main_window.h"
 #include "app/program_end.h"
 #include "app/run_quit.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app_test_env.h"
 #include "collect/threads.h"
 #include "runtime/file_layer.h"

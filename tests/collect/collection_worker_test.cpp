@@ -11,7 +11,7 @@
 #include <limits>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "loopback.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"

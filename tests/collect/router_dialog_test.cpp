@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/network.h"
 #include "loopback.h"
 

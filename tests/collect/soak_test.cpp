@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "runtime/ui_calls.h"
 #include "tools/router_replies.h"

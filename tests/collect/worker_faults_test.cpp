@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "loopback.h"
 #include "tests/support/file_size_limit.h"

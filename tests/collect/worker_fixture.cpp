@@ -1,7 +1,7 @@
 // The shared set-up of the worker tests and the helpers that read the logs it leaves.
 #include "worker_fixture.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/date.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
@@ -9,7 +9,7 @@
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
-#include "tests/support/test_clock.h"
+#include "harness/test_clock.h"
 
 Observed observed;
 

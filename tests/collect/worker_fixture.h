@@ -18,7 +18,7 @@
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
+#include "harness/temp_dir.h"
 #include "tools/router_sim.h"
 
 using namespace std::chrono_literals;

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"

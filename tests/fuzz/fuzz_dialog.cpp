@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"

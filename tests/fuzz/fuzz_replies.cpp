@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
 #include "runtime/tone.h"

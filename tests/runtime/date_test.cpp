@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "tests/support/test_clock.h"
+#include "harness/test_clock.h"
 
 namespace {
 

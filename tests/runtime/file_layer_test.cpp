@@ -9,7 +9,7 @@
 
 #include "limited_child.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
+#include "harness/temp_dir.h"
 
 namespace {
 

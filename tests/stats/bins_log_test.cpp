@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/file_layer.h"
 #include "stats_test_env.h"
 #include "tools/router_replies.h"

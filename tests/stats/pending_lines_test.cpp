@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
 #include "stats_test_env.h"

@@ -1,7 +1,7 @@
 // The shared set-up of the stats tests.
 #include "stats_test_env.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"

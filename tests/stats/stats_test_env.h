@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/test_clock.h"
+#include "harness/temp_dir.h"
+#include "harness/test_clock.h"
 
 struct RecordedBox {
     std::string title;

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-struct Connection;    // one open router connection (collect/)
-struct ThreadRecord;  // one started thread (collect/)
+#include "runtime/handles.h"
+
 
 // A text that one thread replaces while another reads it.
 class GuardedText {
