@@ -5,7 +5,6 @@
 #include <chrono>
 #include <string>
 
-#include "settings/settings.h"
 #include "collect/network.h"
 #include "collect/router_dialog.h"
 #include "runtime/date.h"
@@ -13,6 +12,7 @@
 #include "runtime/text.h"
 #include "runtime/timer_resolution.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
 

@@ -1,6 +1,7 @@
 // Fine timing on Windows: timeBeginPeriod(1) for the object's life, undone by timeEndPeriod(1).
-#include <timeapi.h>
 #include <windows.h>
+// timeapi.h needs the types of windows.h
+#include <timeapi.h>
 
 #include "runtime/timer_resolution.h"
 
