@@ -1,7 +1,5 @@
 // kelvastats-router-sim: runs the simulated router until interrupted, so KelvaStats can be tried
 // without a router (point its address at 127.0.0.1 and its port at the one printed).
-#include <pthread.h>
-#include <signal.h>
 
 #include <climits>
 #include <cstdint>
@@ -13,6 +11,7 @@
 #include <string_view>
 
 #include "tools/router_sim.h"
+#include "tools/stop_signal.h"
 
 namespace {
 
@@ -102,12 +101,15 @@ int main(int argc, char** argv) {
         const std::string_view value = argv[++i];
         int number = 0;
         ReplyPoint point{};
-        auto fault = [&options, &point]() -> ReplyFault& { return options.faults[static_cast<std::size_t>(point)]; };
+        auto fault = [&options, &point]() -> ReplyFault& {
+            return options.faults[static_cast<std::size_t>(point)];
+        };
         if (option == "--address") {
             options.address = value;
         } else if (option == "--password") {
             options.password = value;
-        } else if (option == "--port" && parse_int(value, number) && number >= 0 && number <= 65535) {
+        } else if (option == "--port" && parse_int(value, number) && number >= 0 &&
+                   number <= 65535) {
             options.port = static_cast<std::uint16_t>(number);
         } else if (option == "--fec-growth" && parse_int(value, number)) {
             options.counter_growth.fec = number;
@@ -139,7 +141,8 @@ int main(int argc, char** argv) {
             fault().action = ReplyAction::reset_midway;
         } else if (option == "--fault-sessions") {
             std::size_t dash = value.find('-');
-            if (dash == std::string_view::npos || !parse_int(value.substr(0, dash), first_session) ||
+            if (dash == std::string_view::npos ||
+                !parse_int(value.substr(0, dash), first_session) ||
                 !parse_int(value.substr(dash + 1), last_session)) {
                 return fail("--fault-sessions wants A-B");
             }
@@ -160,22 +163,17 @@ int main(int argc, char** argv) {
         };
     }
 
-    // Block the stop signals before the simulator's thread exists, so only sigwait sees them.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    // Before the simulator's thread exists, so only the wait below sees a stop request.
+    hold_stop_signals();
 
     RouterSim sim(options);
     if (!sim.start()) return fail("cannot listen on " + options.address + ": " + sim.error());
     {
         std::lock_guard lock(output);
-        std::cout << "kelvastats-router-sim listening on " << options.address << ":" << sim.port() << ", password \""
-                  << options.password << "\"" << std::endl;
+        std::cout << "kelvastats-router-sim listening on " << options.address << ":" << sim.port()
+                  << ", password \"" << options.password << "\"" << std::endl;
     }
-    int received = 0;
-    sigwait(&stop_signals, &received);
+    wait_for_stop_signal();
     sim.stop();
     std::cout << "stopped after " << sim.collections() << " collection(s)" << std::endl;
     return 0;

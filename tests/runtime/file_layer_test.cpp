@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "harness/temp_dir.h"
 #include "limited_child.h"
 #include "tests/support/file_bytes.h"
-#include "harness/temp_dir.h"
 
 namespace {
 

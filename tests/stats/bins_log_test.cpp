@@ -1,10 +1,10 @@
 // The bins step: header lines of a new log, bit counts read from the cells, total, failures.
 #include "stats/bins_log.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
-#include "settings/settings.h"
 #include "runtime/file_layer.h"
+#include "settings/settings.h"
 #include "stats_test_env.h"
 #include "tools/router_replies.h"
 
@@ -24,9 +24,13 @@ std::int32_t columns(const std::string& line) {
 TEST(BitCountText, TakesTheFifthFieldAfterPairsOfBlanksBecomeOne) {
     const std::pair<std::string, std::string> cases[] = {
         {"   7   8   9  10  11", "9"},  // three blanks become two: empty fields count
-        {"  1  2  3  4  5  6  ", "5"}, {"    0   10.0    0   ", "0"},  // the simulated router's
-                                                                       // layout
-        {"  231   25.3    3   ", "3"}, {"1 2 3 4 12x", "12x"},        {"1 2 3", ""}, {"", ""},
+        {"  1  2  3  4  5  6  ", "5"},
+        {"    0   10.0    0   ", "0"},  // the simulated router's
+                                        // layout
+        {"  231   25.3    3   ", "3"},
+        {"1 2 3 4 12x", "12x"},
+        {"1 2 3", ""},
+        {"", ""},
     };
     for (const auto& [cell, bits] : cases)
         EXPECT_EQ(bit_count_text(cell), bits) << '"' << cell << '"';
@@ -79,7 +83,7 @@ TEST_F(BinsLog, ShortReplyAppendsEmptySlotsAndZeroTotal) {
 }
 
 TEST_F(BinsLog, LogThatCannotBeCreatedEndsTheProgram) {
-    ASSERT_EQ(mkdir(bins_log.c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(bins_log));
     EXPECT_EQ(collect_bins(showbins_reply(0)), LogStep::program_ends);
     EXPECT_EQ(recorded.boxes,
               (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write bins logfile", 0}}));
