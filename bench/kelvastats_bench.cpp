@@ -14,17 +14,17 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/settings.h"
 #include "bench/pacing_run.h"
+#include "harness/quiet_calls.h"
+#include "harness/temp_dir.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
-#include "harness/quiet_calls.h"
-#include "harness/temp_dir.h"
 #include "tools/router_replies.h"
 
 namespace {

@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "harness/context_switches.h"
 #include "harness/pass_probe.h"
 #include "harness/quiet_calls.h"
 #include "harness/temp_dir.h"
+#include "settings/settings.h"
 #include "tools/router_sim.h"
 
 namespace {

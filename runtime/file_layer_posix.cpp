@@ -1,6 +1,4 @@
 // The numbered file layer on POSIX file descriptors, with one 4096-byte write buffer per file.
-#include "runtime/file_layer.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +11,8 @@
 #include <new>
 #include <string>
 #include <vector>
+
+#include "runtime/file_layer.h"
 
 namespace {
 
@@ -33,7 +33,9 @@ std::vector<std::unique_ptr<FileRecord>> file_table(table_growth_slots);
 std::atomic<std::int64_t> write_calls{0};
 
 // A text's bytes are those before its first zero byte.
-std::string_view as_text(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
+std::string_view as_text(std::string_view bytes) {
+    return bytes.substr(0, bytes.find('\0'));
+}
 
 // The record of an open number, or null. The lock only guards the table against growing under
 // the look-up; the record itself belongs to the one thread that uses the number.
@@ -78,7 +80,8 @@ void write_bytes(FileRecord& record, std::string_view bytes) {
         record.free_count = record.buffer_size;
     }
     if (static_cast<std::size_t>(record.free_count) > bytes.size()) {
-        std::memcpy(record.buffer.get() + (record.buffer_size - record.free_count), bytes.data(), bytes.size());
+        std::memcpy(record.buffer.get() + (record.buffer_size - record.free_count), bytes.data(),
+                    bytes.size());
         record.free_count -= static_cast<std::int32_t>(bytes.size());
         return;
     }
@@ -126,8 +129,8 @@ int open_numbered(int number, std::string_view name, int flags) {
     const std::string path(as_text(name));
     int fd;
     do {
-        // Non-blocking so that a FIFO of the log's name fails at once instead of holding the worker;
-        // on regular files the flag changes nothing.
+        // Non-blocking so that a FIFO of the log's name fails at once instead of holding the
+        // worker; on regular files the flag changes nothing.
         fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     } while (fd < 0 && errno == EINTR);
     return fd;
@@ -212,4 +215,6 @@ void close_all_files() {
     }
 }
 
-std::int64_t file_write_calls() { return write_calls.load(); }
+std::int64_t file_write_calls() {
+    return write_calls.load();
+}

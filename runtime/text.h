@@ -41,7 +41,8 @@ std::string trim_right(std::string_view text);
 std::string nth_field(std::string_view text, std::int32_t index, std::string_view separator);
 
 // One left-to-right pass; replaced text is never searched again. An empty search returns text.
-std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement);
+std::string replace_all(std::string_view text, std::string_view search,
+                        std::string_view replacement);
 
 // The same texts as mid, trim_left, trim_right and nth_field, as views into text (valid as long as
 // text is), and replace_all's result appended to result (text must not be a view into result).

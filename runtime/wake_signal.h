@@ -4,7 +4,7 @@
 #pragma once
 
 class WakeSignal {
-public:
+  public:
     WakeSignal();
     ~WakeSignal();
     WakeSignal(const WakeSignal&) = delete;
@@ -25,6 +25,6 @@ public:
     // Lowers a raised signal so that it can be raised again.
     void lower();
 
-private:
+  private:
     int fd_;
 };

@@ -1,10 +1,10 @@
 // The bins step: the bit table of the showbins reply, read by position, as one log line.
 #include "stats/bins_log.h"
 
-#include "settings/settings.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"

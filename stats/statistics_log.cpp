@@ -3,10 +3,10 @@
 
 #include <array>
 
-#include "settings/settings.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/alarm.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"

@@ -9,15 +9,15 @@
 #include <thread>
 #include <vector>
 
-#include "settings/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
-#include "stats/pending_lines.h"
-#include "stats/status_line.h"
 #include "harness/context_switches.h"
 #include "harness/pass_probe.h"
 #include "harness/quiet_calls.h"
 #include "harness/temp_dir.h"
+#include "settings/settings.h"
+#include "stats/pending_lines.h"
+#include "stats/status_line.h"
 #include "tools/router_sim.h"
 
 namespace {

@@ -1,15 +1,15 @@
 // The shared set-up of the worker tests and the helpers that read the logs it leaves.
 #include "worker_fixture.h"
 
-#include "settings/settings.h"
+#include "harness/test_clock.h"
 #include "runtime/date.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
-#include "harness/test_clock.h"
 
 Observed observed;
 

@@ -11,15 +11,15 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/file_bytes.h"
 #include "harness/temp_dir.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 class FileLayer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
     void TearDown() override { close_all_files(); }
     std::string path(const char* name) const { return (fs::path(dir_.path()) / name).string(); }

@@ -3,10 +3,10 @@
 
 #include <sys/stat.h>
 
-#include "settings/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/stop.h"
 #include "runtime/tone.h"
+#include "settings/settings.h"
 #include "stats/alarm.h"
 #include "stats_test_env.h"
 #include "tools/router_replies.h"
