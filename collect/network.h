@@ -10,9 +10,6 @@
 // Readies the socket layer. 1 on success, 0 on failure (the worker then ends the program).
 int start_network();
 
-// Releases the socket layer at program end.
-void release_network();
-
 // Connects to address (a dotted IPv4 address, or a host name looked up for its first IPv4
 // address) on the low 16 bits of port. Null when the address is empty or malformed, does not
 // resolve, is 255.255.255.255, the port is 0, or the connect fails. Waits for the system's own

@@ -108,8 +108,6 @@ int start_network() {
     return 1;
 }
 
-void release_network() {}
-
 Connection* open_connection(std::string_view address, std::int32_t port) {
     std::string text(address.substr(0, address.find('\0')));
     if (text.empty()) return nullptr;

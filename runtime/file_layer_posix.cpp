@@ -198,12 +198,28 @@ int close_file(int number) {
     return finish(std::move(record));
 }
 
-int truncate_file(std::string_view name, std::int64_t size) {
-    const std::string path(as_text(name));
-    if (path.empty() || size < 0) return 0;
+std::int64_t open_file_size(int number) {
+    FileRecord* const record = open_record(number);
+    if (!record) return -1;
+    struct stat info {};
+    if (fstat(record->fd, &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+int flush_file(int number) {
+    FileRecord* const record = open_record(number);
+    if (!record) return 0;
+    flush(*record);
+    return record->write_failed ? 0 : 1;
+}
+
+int truncate_open_file(int number, std::int64_t size) {
+    FileRecord* const record = open_record(number);
+    if (!record || size < 0) return 0;
+    flush(*record);
     int result;
     do {
-        result = truncate(path.c_str(), static_cast<off_t>(size));
+        result = ftruncate(record->fd, static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
     return result == 0 ? 1 : 0;
 }

@@ -170,14 +170,6 @@ bool equals(std::string_view a, std::string_view b) {
     return as_text(a) == as_text(b);
 }
 
-void new_array(TextArray& array, std::int32_t upper_bound) {
-    array.assign(upper_bound < 0 ? 0 : static_cast<std::size_t>(upper_bound) + 1, std::string());
-}
-
-void new_array(IntArray& array, std::int32_t upper_bound) {
-    array.assign(upper_bound < 0 ? 0 : static_cast<std::size_t>(upper_bound) + 1, 0);
-}
-
 MemoryBlock allocate_block(std::int32_t size) {
     MemoryBlock block;
     if (size <= 0) return block;

@@ -66,12 +66,6 @@ std::int32_t truncate_to_int(double value);
 
 bool equals(std::string_view a, std::string_view b);
 
-// Arrays with upper bound n hold n + 1 elements, indexes 0..n.
-using TextArray = std::vector<std::string>;
-using IntArray = std::vector<std::int32_t>;
-void new_array(TextArray& array, std::int32_t upper_bound);
-void new_array(IntArray& array, std::int32_t upper_bound);
-
 // A zero-filled raw byte block; a size of 0 or less gives no block (bytes null, size 0).
 struct MemoryBlock {
     std::unique_ptr<unsigned char[]> bytes;
