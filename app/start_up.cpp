@@ -2,9 +2,9 @@
 #include "app/start_up.h"
 
 #include "app/main_window.h"
-#include "settings/settings.h"
 #include "app/write_signals.h"
 #include "runtime/gadgets.h"
+#include "settings/settings.h"
 
 int start_up() {
     // The address field starts blank, yet until it is edited the worker uses the default address.

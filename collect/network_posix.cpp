@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <string>
 
-#include "collect/address_rules.h"
 #include "collect/network.h"
 #include "runtime/stop.h"
 
@@ -75,8 +74,6 @@ int start_network() {
     return 1;
 }
 
-void release_network() {}
-
 Connection* open_connection(std::string_view address, std::int32_t port) {
     std::string text(address.substr(0, address.find('\0')));
     if (text.empty()) return nullptr;
@@ -85,7 +82,7 @@ Connection* open_connection(std::string_view address, std::int32_t port) {
     if (port_low_bits == 0) return nullptr;
 
     in_addr_t address_bits = resolve_address(text);
-    if (is_refused_address(ntohl(address_bits))) return nullptr;  // also INADDR_NONE itself
+    if (address_bits == INADDR_NONE || is_refused_address(ntohl(address_bits))) return nullptr;
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return nullptr;

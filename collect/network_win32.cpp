@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "collect/address_rules.h"
 #include "collect/network.h"
 #include "runtime/stop.h"
 
@@ -83,13 +82,10 @@ bool connect_or_stop(SOCKET s, const sockaddr_in& target) {
 
 }  // namespace
 
+// Winsock stays started until the process ends, which releases it.
 int start_network() {
     WSADATA granted{};
     return WSAStartup(MAKEWORD(2, 2), &granted) == 0 ? 1 : 0;
-}
-
-void release_network() {
-    WSACleanup();
 }
 
 Connection* open_connection(std::string_view address, std::int32_t port) {
@@ -99,7 +95,7 @@ Connection* open_connection(std::string_view address, std::int32_t port) {
     if (port_low_bits == 0) return nullptr;
 
     const ULONG address_bits = resolve_address(text);
-    if (is_refused_address(ntohl(address_bits))) return nullptr;  // also INADDR_NONE itself
+    if (address_bits == INADDR_NONE || is_refused_address(ntohl(address_bits))) return nullptr;
 
     const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return nullptr;

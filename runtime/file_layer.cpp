@@ -174,10 +174,23 @@ int close_file(int number) {
     return finish(std::move(record));
 }
 
-int truncate_file(std::string_view name, std::int64_t size) {
-    const std::string path(as_text(name));
-    if (path.empty() || size < 0) return 0;
-    return native_truncate(path, size) ? 1 : 0;
+std::int64_t open_file_size(int number) {
+    FileRecord* const record = open_record(number);
+    return record ? native_open_file_size(record->file) : -1;
+}
+
+int flush_file(int number) {
+    FileRecord* const record = open_record(number);
+    if (!record) return 0;
+    flush(*record);
+    return record->write_failed ? 0 : 1;
+}
+
+int truncate_open_file(int number, std::int64_t size) {
+    FileRecord* const record = open_record(number);
+    if (!record || size < 0) return 0;
+    flush(*record);
+    return native_truncate(record->file, size) ? 1 : 0;
 }
 
 void close_all_files() {

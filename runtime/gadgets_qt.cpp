@@ -1,8 +1,6 @@
 // The window and gadget layer on Qt Widgets: windows, gadgets and status bars under integer ids,
 // and the event queue that wait_window_event drains. The calls from the worker are in
 // worker_calls_qt.cpp.
-#include "runtime/gadgets.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -18,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "runtime/gadgets.h"
 #include "runtime/ip_address_field.h"
 #include "runtime/window_icon_qt.h"
 #include "runtime/window_layer_qt.h"
@@ -49,7 +48,7 @@ struct QueuedEvent {
 
 // Receives the windows' close and resize events.
 class LayerHub final : public QObject {
-public:
+  public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
@@ -87,12 +86,14 @@ void set_status_bar_field(int id, int field, const QString& text) {
 
 namespace {
 
-std::string text_value(const QString& text) { return text.toUtf8().toStdString(); }
+std::string text_value(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 QFont gadget_font() {
     QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Helvetica"), font.family()});
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"), font.family()});
     font.setPixelSize(gadget_font_pixels);
     return font;
 }
@@ -106,7 +107,9 @@ int window_id_of(const QObject* window) {
 
 void queue_event(int code, int window) {
     // A layer event equal to the newest one still queued is not queued twice.
-    if (!layer.queue.empty() && layer.queue.back().code == code && layer.queue.back().window == window) return;
+    if (!layer.queue.empty() && layer.queue.back().code == code &&
+        layer.queue.back().window == window)
+        return;
     layer.queue.push_back({code, window, 0, -1});
 }
 
@@ -182,7 +185,8 @@ void release_window_layer() {
     layer.hub = nullptr;
 }
 
-int open_window(int id, int x, int y, int width, int height, std::string_view title, std::uint32_t flags) {
+int open_window(int id, int x, int y, int width, int height, std::string_view title,
+                std::uint32_t flags) {
     if (!layer.hub || !on_main_thread() || id < 0) return 0;
     if (auto old = layer.windows.find(id); old != layer.windows.end()) delete old->second.data();
 
@@ -200,7 +204,8 @@ int open_window(int id, int x, int y, int width, int height, std::string_view ti
     window->setObjectName(QStringLiteral("window%1").arg(id));
     window->setWindowTitle(qtext(title));
     window->setAutoFillBackground(true);
-    window->setAttribute(Qt::WA_AlwaysShowToolTips);  // tooltips show while another window is active
+    window->setAttribute(
+        Qt::WA_AlwaysShowToolTips);  // tooltips show while another window is active
     window->installEventFilter(layer.hub);
     window->resize(width, height);  // the client area; the frame comes on top of it
     if (!(flags & ws_thickframe)) window->setFixedSize(width, height);
@@ -222,7 +227,8 @@ WindowHandle create_gadget_list(WindowHandle window) {
 
 int create_status_bar(int id, WindowHandle window) {
     if (!window || !layer.hub || !on_main_thread()) return 0;
-    if (auto old = layer.status_bars.find(id); old != layer.status_bars.end()) delete old->second.bar.data();
+    if (auto old = layer.status_bars.find(id); old != layer.status_bars.end())
+        delete old->second.bar.data();
 
     auto* bar = new QStatusBar(window);
     bar->setObjectName(QStringLiteral("statusbar%1").arg(id));
@@ -257,14 +263,16 @@ int text_gadget(int id, int x, int y, int width, int height, std::string_view te
     return add_gadget(id, GadgetKind::label, label, x, y, width, height);
 }
 
-int string_gadget(int id, int x, int y, int width, int height, std::string_view text, std::uint32_t flags) {
+int string_gadget(int id, int x, int y, int width, int height, std::string_view text,
+                  std::uint32_t flags) {
     if (!layer.gadget_parent || !on_main_thread()) return 0;
     destroy_gadget(id);
     auto* edit = new QLineEdit(qtext(text), layer.gadget_parent);
     if (flags & es_password) edit->setEchoMode(QLineEdit::Password);
     if (flags & es_number) {
         // Whole text checked, so a paste holding anything but digits is refused as a whole.
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     }
     QObject::connect(edit, &QLineEdit::textChanged, layer.hub,
                      [edit, id] { queue_gadget_event(edit, id, content_changed); });
@@ -292,10 +300,14 @@ std::string gadget_text(int id) {
     QWidget* widget = gadget_widget(id);
     if (!widget) return "";
     switch (layer.gadgets[id].kind) {
-    case GadgetKind::button: return text_value(static_cast<QPushButton*>(widget)->text());
-    case GadgetKind::label: return text_value(static_cast<QLabel*>(widget)->text());
-    case GadgetKind::edit: return text_value(static_cast<QLineEdit*>(widget)->text());
-    case GadgetKind::address: return text_value(static_cast<IpAddressField*>(widget)->dotted_text());
+        case GadgetKind::button:
+            return text_value(static_cast<QPushButton*>(widget)->text());
+        case GadgetKind::label:
+            return text_value(static_cast<QLabel*>(widget)->text());
+        case GadgetKind::edit:
+            return text_value(static_cast<QLineEdit*>(widget)->text());
+        case GadgetKind::address:
+            return text_value(static_cast<IpAddressField*>(widget)->dotted_text());
     }
     return "";
 }
@@ -312,6 +324,10 @@ int wait_window_event() {
     return event.code;
 }
 
-int event_gadget() { return layer.event_gadget; }
+int event_gadget() {
+    return layer.event_gadget;
+}
 
-int event_type() { return layer.event_type; }
+int event_type() {
+    return layer.event_type;
+}

@@ -31,5 +31,8 @@ bool native_close(NativeFile file);
 // Size in bytes; -1 when nothing of that name exists; -2 for a directory.
 std::int64_t native_file_size(const std::string& name);
 
-// Cuts the named file back to size bytes. True on success.
-bool native_truncate(const std::string& name, std::int64_t size);
+// Size in bytes of the open file; -1 when it cannot be had.
+std::int64_t native_open_file_size(NativeFile file);
+
+// Cuts the open file back to size bytes; its position stays where it was. True on success.
+bool native_truncate(NativeFile file, std::int64_t size);

@@ -57,10 +57,16 @@ std::int64_t native_file_size(const std::string& name) {
     return static_cast<std::int64_t>(info.st_size);
 }
 
-bool native_truncate(const std::string& name, std::int64_t size) {
+std::int64_t native_open_file_size(NativeFile file) {
+    struct stat info {};
+    if (fstat(descriptor_of(file), &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+bool native_truncate(NativeFile file, std::int64_t size) {
     int result;
     do {
-        result = truncate(name.c_str(), static_cast<off_t>(size));
+        result = ftruncate(descriptor_of(file), static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
     return result == 0;
 }

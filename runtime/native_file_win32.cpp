@@ -66,13 +66,19 @@ std::int64_t native_file_size(const std::string& name) {
                                      data.nFileSizeLow);
 }
 
-bool native_truncate(const std::string& name, std::int64_t size) {
-    const HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+std::int64_t native_open_file_size(NativeFile file) {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(handle_of(file), &size) ? size.QuadPart : -1;
+}
+
+bool native_truncate(NativeFile file, std::int64_t size) {
+    // SetEndOfFile cuts at the position: go there, cut, and come back as ftruncate would leave it.
+    const HANDLE handle = handle_of(file);
+    LARGE_INTEGER here{};
     LARGE_INTEGER end{};
     end.QuadPart = size;
+    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, &here, FILE_CURRENT)) return false;
     const bool cut = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
-    CloseHandle(handle);
+    SetFilePointerEx(handle, here, nullptr, FILE_BEGIN);
     return cut;
 }

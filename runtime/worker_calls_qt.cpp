@@ -32,8 +32,10 @@ void run_posted_jobs();
 
 // Watches the doorbell on the main thread and runs what was posted.
 class CallsHub final : public QObject {
-public:
-    CallsHub() : bell_watch_(static_cast<qintptr>(doorbell.native_handle().value), QSocketNotifier::Read, this) {
+  public:
+    CallsHub()
+        : bell_watch_(static_cast<qintptr>(doorbell.native_handle().value), QSocketNotifier::Read,
+                      this) {
         connect(&bell_watch_, &QSocketNotifier::activated, this, [this] {
             doorbell.lower();
             run_posted_jobs();
@@ -42,7 +44,7 @@ public:
 
     WakeSignal doorbell;  // declared before bell_watch_, which watches its handle
 
-private:
+  private:
     QSocketNotifier bell_watch_;
 };
 
@@ -89,7 +91,8 @@ bool post_to_main_thread(std::function<void()> job) {
 
 // Hands job to the main thread; the caller then waits with wait_for_main_thread until the job
 // raises the call's signal. Null when the layer is not running (nothing was posted).
-std::shared_ptr<MainThreadCall> call_main_thread(std::function<void(const std::shared_ptr<MainThreadCall>&)> job) {
+std::shared_ptr<MainThreadCall> call_main_thread(
+    std::function<void(const std::shared_ptr<MainThreadCall>&)> job) {
     auto call = std::make_shared<MainThreadCall>();
     std::lock_guard lock(worker_calls.mutex);
     if (!worker_calls.hub) return nullptr;
@@ -113,10 +116,11 @@ void status_text_handler(int bar, int field, std::string_view text) {
         set_status_bar_field(bar, field, qtext(text));
         return;
     }
-    auto call = call_main_thread([bar, field, text = std::string(text)](const std::shared_ptr<MainThreadCall>& call) {
-        set_status_bar_field(bar, field, qtext(text));
-        call->done.raise();
-    });
+    auto call = call_main_thread(
+        [bar, field, text = std::string(text)](const std::shared_ptr<MainThreadCall>& call) {
+            set_status_bar_field(bar, field, qtext(text));
+            call->done.raise();
+        });
     if (call) wait_for_main_thread(call);
 }
 
@@ -148,8 +152,9 @@ int message_box_handler(std::string_view title, std::string_view text, int) {
             worker_calls.boxes.erase(call.get());
             call->done.raise();
             // Not from inside the box's own signal: delete it once control is back in the loop.
-            QMetaObject::invokeMethod(worker_calls.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                worker_calls.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
+                Qt::QueuedConnection);
         });
         box->show();
     });
@@ -188,7 +193,8 @@ void release_worker_calls() {
     if (!on_main_thread()) return;
 
     std::lock_guard lock(worker_calls.mutex);
-    const auto boxes = std::exchange(worker_calls.boxes, {});  // a box's last signals may still reach the map
+    const auto boxes =
+        std::exchange(worker_calls.boxes, {});  // a box's last signals may still reach the map
     for (const auto& [call, box] : boxes) delete box.data();
     for (const auto& call : worker_calls.calls) call->done.raise();
     worker_calls.calls.clear();

@@ -12,15 +12,14 @@
 
 #include "runtime/handles.h"
 
-
 // A text that one thread replaces while another reads it.
 class GuardedText {
-public:
+  public:
     GuardedText& operator=(std::string_view text);
     std::string get() const;
     operator std::string() const { return get(); }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string text_;
 };

@@ -91,7 +91,7 @@ std::string bins_line_for(const std::string& text) {
 }
 
 std::string stats_columns_for(const std::string& text) {
-    TextArray reply_lines;
+    ReplyLineViews reply_lines;
     const std::int32_t line_count = split_reply_lines(text, reply_lines);
     std::string columns;
     for (std::int32_t k = 2; k <= line_count + 1; ++k)

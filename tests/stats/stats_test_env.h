@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/file_bytes.h"
 #include "harness/temp_dir.h"
 #include "harness/test_clock.h"
+#include "tests/support/file_bytes.h"
 
 struct RecordedBox {
     std::string title;

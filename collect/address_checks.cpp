@@ -1,11 +1,14 @@
-// The plausible-host-name check and the refused addresses, shared by the socket layer's twins.
-#include "collect/address_rules.h"
+// The checks of the router's address that every platform's socket code shares.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "collect/network.h"
 
 namespace {
 
 constexpr std::size_t max_host_name_length = 253;
 constexpr std::size_t max_label_length = 63;
-constexpr std::uint32_t broadcast_address = 0xFFFFFFFFu;
 
 bool is_letter_or_digit(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -19,6 +22,10 @@ bool all_digits(std::string_view label) {
 }
 
 }  // namespace
+
+bool is_refused_address(std::uint32_t address) {
+    return address == 0xFFFFFFFFu || (address >> 24) == 0;
+}
 
 bool looks_like_host_name(std::string_view text) {
     if (text.empty() || text.size() > max_host_name_length) return false;
@@ -38,8 +45,4 @@ bool looks_like_host_name(std::string_view text) {
     }
     // No top-level name is all digits: such text is a dotted number that did not parse.
     return !all_digits(last_label);
-}
-
-bool is_refused_address(std::uint32_t address) {
-    return address == broadcast_address || (address >> 24) == 0;
 }
