@@ -6,6 +6,8 @@
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Windows build (mingw-w64), its runtime, stats and collect tests run under Wine,
 #   5. the Debug build with warnings as errors, running every test; its summary closes the output.
+# Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
+# change touched among them; the whole check takes a second or two).
 # `scripts/test.sh --quick` runs step 5 alone, `--linux` all but step 4, `--windows` step 4 alone.
 set -euo pipefail
 mode="${1:-all}"
@@ -36,6 +38,12 @@ quiet_ctest() {
   fi
   grep -E 'tests passed|tests failed' "$log"
 }
+
+echo "== Formatting"
+if ! git -C "$root" ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "Files above are not formatted: run clang-format -i on them."
+  exit 1
+fi
 
 # The Windows build's tests under Wine, in a prefix inside the build folder. One wineserver is kept
 # for the whole run and the prefix booted once before: otherwise each test program would wait
