@@ -1,0 +1,146 @@
+// Reads the bins log into its aggregates.
+#include "report/read_bins.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t stamp_columns = 2;
+constexpr double tone_spacing_khz = 4.3125;
+
+void read_header(std::string_view header, BinsFigures& figures) {
+    FieldCursor fields(header);
+    std::string_view field;
+    std::int32_t columns = 0;
+    while (fields.next(field)) {
+        ++columns;
+        if (field.starts_with("Bin")) ++figures.tones;
+    }
+    figures.quality.header_columns = columns;
+    const auto tones = static_cast<std::size_t>(figures.tones);
+    figures.frequencies_khz.resize(tones);
+    for (std::size_t tone = 0; tone < tones; ++tone)  // until the frequency row says otherwise
+        figures.frequencies_khz[tone] =
+            static_cast<std::int32_t>(std::floor(tone * tone_spacing_khz));
+    figures.lowest.assign(tones, -1);
+    figures.highest.assign(tones, -1);
+    figures.latest.assign(tones, -1);
+    figures.changes.assign(tones, 0);
+}
+
+// The row of tone frequencies ("N/A, N/A,0Khz,4Khz,..."): true when the line is one.
+bool read_frequency_row(std::string_view line, BinsFigures& figures) {
+    if (!line.starts_with("N/A")) return false;
+    FieldCursor fields(line);
+    std::string_view field;
+    for (std::size_t k = 0; fields.next(field); ++k) {
+        if (k < stamp_columns || k - stamp_columns >= figures.frequencies_khz.size()) continue;
+        double khz = 0;
+        if (leading_number(field, khz))
+            figures.frequencies_khz[k - stamp_columns] = static_cast<std::int32_t>(khz);
+    }
+    return true;
+}
+
+bool all_digits(std::string_view text) {
+    for (const char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+}  // namespace
+
+std::int64_t glued_total(std::string_view column, std::int64_t other_tones_sum) {
+    for (std::size_t split = 0; split < column.size(); ++split) {
+        const std::string_view bits_text = column.substr(0, split);
+        const std::string_view total_text = column.substr(split);
+        if (!all_digits(bits_text) || !all_digits(total_text) || total_text.size() > 12) continue;
+        std::int64_t bits = 0, total = 0;
+        if (!bits_text.empty()) whole_number(bits_text, bits);
+        whole_number(total_text, total);
+        if (total == other_tones_sum + bits) return total;
+    }
+    return -1;
+}
+
+LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
+                  std::atomic<std::int64_t>* bytes_read) {
+    const auto columns = static_cast<std::size_t>(period.heat.count);
+    figures.total_buckets.assign(static_cast<std::size_t>(period.buckets.count), {});
+    LogQuality& quality = figures.quality;
+    std::vector<std::int32_t> bits;  // this line's, -1 for a value that is not a number
+    std::vector<std::int32_t> previous;
+
+    const auto on_header = [&](std::string_view header) {
+        read_header(header, figures);
+        const auto tones = static_cast<std::size_t>(figures.tones);
+        figures.heat_sums.assign(columns * tones, 0);
+        figures.heat_counts.assign(columns * tones, 0);
+        bits.assign(tones, -1);
+        previous.assign(tones, -1);
+    };
+    bool frequencies_read = false;
+    const auto on_extra_header = [&](std::string_view line) {
+        if (frequencies_read) return false;
+        frequencies_read = true;
+        return read_frequency_row(line, figures);
+    };
+    const auto on_line = [&](std::string_view line, WallMinute stamp) {
+        figures.spacings.add(stamp);
+        const auto tones = static_cast<std::size_t>(figures.tones);
+        const std::size_t heat_row = static_cast<std::size_t>(period.heat.index(stamp)) * tones;
+        FieldCursor fields(line);
+        std::string_view field;
+        std::size_t k = 0;
+        std::int64_t tones_sum = 0;
+        std::int64_t total = -1;
+        for (; fields.next(field); ++k) {
+            if (k < stamp_columns) continue;
+            const std::size_t tone = k - stamp_columns;
+            if (tone > tones) continue;
+            std::int64_t value = 0;
+            if (tone == tones) {  // the total, or in an older layout the last tone glued to it
+                if (figures.tones >= current_tone_count) {
+                    if (whole_number(field, value)) total = value;
+                } else {
+                    total = glued_total(field, tones_sum);
+                }
+                continue;
+            }
+            if (!whole_number(field, value) || value < 0 || value > 32767) {
+                ++quality.not_numbers;
+                bits[tone] = -1;
+                continue;
+            }
+            const auto tone_bits = static_cast<std::int32_t>(value);
+            bits[tone] = tone_bits;
+            tones_sum += tone_bits;
+            if (figures.lowest[tone] < 0 || tone_bits < figures.lowest[tone])
+                figures.lowest[tone] = tone_bits;
+            if (tone_bits > figures.highest[tone]) figures.highest[tone] = tone_bits;
+            figures.latest[tone] = tone_bits;
+            if (previous[tone] >= 0 && previous[tone] != tone_bits) ++figures.changes[tone];
+            figures.heat_sums[heat_row + tone] += tone_bits;
+            ++figures.heat_counts[heat_row + tone];
+        }
+        for (std::size_t tone = k > stamp_columns ? k - stamp_columns : 0; tone < tones; ++tone)
+            bits[tone] = -1;  // a short line: its missing tones break no run of changes
+        previous.swap(bits);
+        if (total < 0 && figures.tones < current_tone_count && k > stamp_columns + tones) {
+            total = tones_sum;
+            ++figures.totals_from_tones;
+        }
+        const auto line_columns = static_cast<std::int32_t>(k);
+        if (quality.usual_columns == 0) quality.usual_columns = line_columns;
+        if (line_columns != quality.usual_columns) ++quality.other_column_count;
+        if (total < 0) return;
+        figures.total_buckets[static_cast<std::size_t>(period.buckets.index(stamp))].add(
+            static_cast<double>(total));
+        if (figures.total_lines == 0 || total < figures.lowest_total) figures.lowest_total = total;
+        if (figures.total_lines == 0 || total > figures.highest_total)
+            figures.highest_total = total;
+        figures.latest_total = total;
+        ++figures.total_lines;
+    };
+    return walk_log(path, period, quality, bytes_read, on_header, on_extra_header, on_line);
+}
