@@ -110,9 +110,10 @@ std::string bars(const Plot& plot, const std::vector<double>& starts, double wid
         if (values[k] <= 0) continue;
         const double left = plot.x(starts[k]);
         const double bar_width = std::max(plot.x(starts[k] + width) - left - 0.2, 0.4);
-        path += "M" + number_text(left) + " " + number_text(plot.y(0)) + "V" +
-                number_text(plot.y(values[k])) + "h" + number_text(bar_width) + "V" +
-                number_text(plot.y(0)) + "z";
+        path.append("M").append(number_text(left)).append(" ").append(number_text(plot.y(0)));
+        path.append("V").append(number_text(plot.y(values[k])));
+        path.append("h").append(number_text(bar_width));
+        path.append("V").append(number_text(plot.y(0))).append("z");
     }
     return path.empty() ? ""
                         : "<path class=\"" + std::string(css_class) + "\" d=\"" + path + "\"/>";
@@ -360,12 +361,19 @@ std::string heat_map_section(const BinsFigures& bins, const ReportPeriod& period
             const int colour = colour_at(column);
             std::size_t end = column + 1;
             while (end < columns && colour_at(end) == colour) ++end;
-            if (colour >= 0)
-                paths[static_cast<std::size_t>(colour)] +=
-                    "M" + decimal(static_cast<std::int64_t>(column)) + " " +
-                    decimal(static_cast<std::int64_t>(row)) + "h" +
-                    decimal(static_cast<std::int64_t>(end - column)) + "v1h-" +
-                    decimal(static_cast<std::int64_t>(end - column)) + "z";
+            if (colour >= 0) {
+                const std::string run = decimal(static_cast<std::int64_t>(end - column));
+                paths[static_cast<std::size_t>(colour)]
+                    .append("M")
+                    .append(decimal(static_cast<std::int64_t>(column)))
+                    .append(" ")
+                    .append(decimal(static_cast<std::int64_t>(row)))
+                    .append("h")
+                    .append(run)
+                    .append("v1h-")
+                    .append(run)
+                    .append("z");
+            }
             column = end;
         }
     }

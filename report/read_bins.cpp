@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::size_t stamp_columns = 2;
 constexpr double tone_spacing_khz = 4.3125;
+constexpr std::int32_t max_tone_bits = 32767;  // far above any line's 15, far below overflow
 
 void read_header(std::string_view header, BinsFigures& figures) {
     FieldCursor fields(header);
@@ -91,10 +92,11 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         const std::size_t heat_row = static_cast<std::size_t>(period.heat.index(stamp)) * tones;
         FieldCursor fields(line);
         std::string_view field;
+        std::int32_t number = 0;
         std::size_t k = 0;
         std::int64_t tones_sum = 0;
         std::int64_t total = -1;
-        for (; fields.next(field); ++k) {
+        for (; fields.next(field, number); ++k) {
             if (k < stamp_columns) continue;
             const std::size_t tone = k - stamp_columns;
             if (tone > tones) continue;
@@ -107,12 +109,12 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
                 }
                 continue;
             }
-            if (!whole_number(field, value) || value < 0 || value > 32767) {
+            if (number < 0 || number > max_tone_bits) {  // not a number, or not a bit count
                 ++quality.not_numbers;
                 bits[tone] = -1;
                 continue;
             }
-            const auto tone_bits = static_cast<std::int32_t>(value);
+            const std::int32_t tone_bits = number;
             bits[tone] = tone_bits;
             tones_sum += tone_bits;
             if (figures.lowest[tone] < 0 || tone_bits < figures.lowest[tone])

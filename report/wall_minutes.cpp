@@ -48,7 +48,7 @@ int two_digits(std::string_view text, std::size_t at) {
     return (a - '0') * 10 + (b - '0');
 }
 
-WallMinute minute_of(int year, int month, int day, int hour, int minute) {
+WallMinute checked_minute(int year, int month, int day, int hour, int minute) {
     if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return -1;
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return -1;
     return days_from_2000(year, month, day) * minutes_per_day + hour * minutes_per_hour + minute;
@@ -70,7 +70,7 @@ WallMinute read_stamp(std::string_view date, std::string_view time) {
     const int hour = two_digits(time, 0);
     const int minute = two_digits(time, 3);
     if (day < 0 || month < 0 || year < 0 || hour < 0 || minute < 0) return -1;
-    return minute_of(2000 + year, month, day, hour, minute);
+    return checked_minute(2000 + year, month, day, hour, minute);
 }
 
 WallMinute read_day(std::string_view day) {
@@ -80,28 +80,39 @@ WallMinute read_day(std::string_view day) {
     const int month = two_digits(day, 5);
     const int date = two_digits(day, 8);
     if (century < 0 || year < 0 || month < 0 || date < 0) return -1;
-    return minute_of(century * 100 + year, month, date, 0, 0);
+    return checked_minute(century * 100 + year, month, date, 0, 0);
+}
+
+StampFields stamp_fields(WallMinute minute) {
+    const std::int32_t days = minute >= 0 ? minute / minutes_per_day
+                                          : -((-minute + minutes_per_day - 1) / minutes_per_day);
+    const WallMinute of_day = minute - days * minutes_per_day;
+    const Civil civil = civil_from_days(days);
+    return {civil.year, civil.month, civil.day, of_day / minutes_per_hour,
+            of_day % minutes_per_hour};
+}
+
+WallMinute minute_of(const StampFields& fields) {
+    return checked_minute(fields.year, fields.month, fields.day, fields.hour, fields.minute);
 }
 
 std::string format_day(WallMinute minute) {
-    const std::int32_t days = minute >= 0 ? minute / minutes_per_day
-                                          : -((-minute + minutes_per_day - 1) / minutes_per_day);
-    const Civil civil = civil_from_days(days);
+    const StampFields fields = stamp_fields(minute);
     std::string text;
-    append_two_digits(text, civil.day);
+    append_two_digits(text, fields.day);
     text += '/';
-    append_two_digits(text, civil.month);
+    append_two_digits(text, fields.month);
     text += '/';
-    append_two_digits(text, civil.year % 100);
+    append_two_digits(text, fields.year % 100);
     return text;
 }
 
 std::string format_stamp(WallMinute minute) {
-    const WallMinute of_day = ((minute % minutes_per_day) + minutes_per_day) % minutes_per_day;
+    const StampFields fields = stamp_fields(minute);
     std::string text = format_day(minute);
     text += ' ';
-    append_two_digits(text, of_day / minutes_per_hour);
+    append_two_digits(text, fields.hour);
     text += ':';
-    append_two_digits(text, of_day % minutes_per_hour);
+    append_two_digits(text, fields.minute);
     return text;
 }

@@ -17,6 +17,14 @@ WallMinute read_stamp(std::string_view date, std::string_view time);
 // The minute of a whole day "YYYY-MM-DD" at 00:00; -1 when it is not one.
 WallMinute read_day(std::string_view day);
 
+// The calendar fields of a minute.
+struct StampFields {
+    int year, month, day, hour, minute;
+};
+StampFields stamp_fields(WallMinute minute);
+// The minute of the fields; -1 when they are not a real date and time.
+WallMinute minute_of(const StampFields& fields);
+
 // "dd/mm/yy hh:mm", the form the key figures print.
 std::string format_stamp(WallMinute minute);
 // "dd/mm/yy", the day alone.
