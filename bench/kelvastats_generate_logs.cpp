@@ -14,15 +14,15 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
+#include "harness/quiet_calls.h"
 #include "report/wall_minutes.h"
 #include "runtime/date.h"
 #include "runtime/file_layer.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
-#include "tests/support/quiet_calls.h"
 #include "tools/router_replies.h"
 
 namespace {

@@ -5,13 +5,13 @@
 #include <chrono>
 #include <string>
 
-#include "app/settings.h"
 #include "collect/network.h"
 #include "collect/router_dialog.h"
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
 
@@ -118,15 +118,16 @@ WorkerEnd collection_worker(std::int32_t /*parameter*/) {
     }
     do {
         switch (run_cycle(buffer)) {
-        case CycleEnd::stopped:
-            return WorkerEnd::stopped;
-        case CycleEnd::program_ends:
-            return WorkerEnd::program_ends;
-        case CycleEnd::finished:
-            break;
+            case CycleEnd::stopped:
+                return WorkerEnd::stopped;
+            case CycleEnd::program_ends:
+                return WorkerEnd::program_ends;
+            case CycleEnd::finished:
+                break;
         }
         // A negative interval is a very long wait, as the unsigned count it is; a stop ends it.
-        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load()))) return WorkerEnd::stopped;
+        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load())))
+            return WorkerEnd::stopped;
     } while (equals(settings.loop_flag, "true") && !stop_requested());
     return WorkerEnd::stopped;
 }

@@ -5,13 +5,10 @@
 #include <cstdint>
 #include <string_view>
 
-struct Connection;  // one open TCP connection; released by close_connection
+#include "runtime/handles.h"
 
 // Readies the socket layer. 1 on success, 0 on failure (the worker then ends the program).
 int start_network();
-
-// Releases the socket layer at program end.
-void release_network();
 
 // Connects to address (a dotted IPv4 address, or a host name looked up for its first IPv4
 // address) on the low 16 bits of port. Null when the address is empty or malformed, does not
@@ -26,7 +23,8 @@ inline constexpr int no_network_event = 0;
 inline constexpr int data_network_event = 2;
 
 // data_network_event when at least one byte can be read without blocking, otherwise (also when the
-// router has closed the connection, or the count cannot be obtained) no_network_event. Never blocks.
+// router has closed the connection, or the count cannot be obtained) no_network_event. Never
+// blocks.
 int connection_event(Connection* connection);
 
 // True when the router has closed or reset the connection and nothing is left to read. Tells a

@@ -1,6 +1,4 @@
 // The collection cycle's socket operations on POSIX sockets.
-#include "collect/network.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -13,6 +11,7 @@
 #include <cerrno>
 #include <string>
 
+#include "collect/network.h"
 #include "runtime/stop.h"
 
 struct Connection {
@@ -47,7 +46,8 @@ in_addr_t resolve_address(const std::string& text) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* answer = nullptr;
-    if (getaddrinfo(text.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return INADDR_NONE;
+    if (getaddrinfo(text.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr)
+        return INADDR_NONE;
     in_addr_t found = INADDR_NONE;
     for (addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
         if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
@@ -104,14 +104,15 @@ bool looks_like_host_name(std::string_view text) {
     return !all_digits(last_label);
 }
 
-int start_network() { return 1; }
-
-void release_network() {}
+int start_network() {
+    return 1;
+}
 
 Connection* open_connection(std::string_view address, std::int32_t port) {
     std::string text(address.substr(0, address.find('\0')));
     if (text.empty()) return nullptr;
-    std::uint16_t port_low_bits = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
+    std::uint16_t port_low_bits =
+        static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
     if (port_low_bits == 0) return nullptr;
 
     in_addr_t address_bits = resolve_address(text);

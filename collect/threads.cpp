@@ -36,11 +36,13 @@ ThreadTable& table() {
     return *instance;
 }
 
-// Takes the record out of the table; null when it is not (or no longer) in it. Caller holds the lock.
+// Takes the record out of the table; null when it is not (or no longer) in it. Caller holds the
+// lock.
 std::unique_ptr<ThreadRecord> take_record(const ThreadRecord* thread) {
     auto& records = table().records;
-    auto found = std::find_if(records.begin(), records.end(),
-                              [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
+    auto found = std::find_if(
+        records.begin(), records.end(),
+        [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
     if (found == records.end()) return nullptr;
     std::unique_ptr<ThreadRecord> record = std::move(*found);
     records.erase(found);
@@ -63,17 +65,19 @@ ThreadRecord* start_thread(ThreadEntry entry, std::int32_t parameter) {
     {
         std::lock_guard lock(table().mutex);
         auto& records = table().records;
-        auto done = std::stable_partition(records.begin(), records.end(),
-                                          [](const std::unique_ptr<ThreadRecord>& r) { return r->running->load(); });
+        auto done = std::stable_partition(
+            records.begin(), records.end(),
+            [](const std::unique_ptr<ThreadRecord>& r) { return r->running->load(); });
         std::move(done, records.end(), std::back_inserter(finished));
         records.erase(done, records.end());
 
         try {
-            record->thread = std::thread([stop = record->stop, running = record->running, entry, parameter] {
-                bind_stop_state(stop);
-                entry(parameter);
-                running->store(false);
-            });
+            record->thread =
+                std::thread([stop = record->stop, running = record->running, entry, parameter] {
+                    bind_stop_state(stop);
+                    entry(parameter);
+                    running->store(false);
+                });
         } catch (...) {
             return nullptr;
         }
@@ -91,8 +95,9 @@ void kill_thread(ThreadRecord* thread) {
     {
         std::lock_guard lock(table().mutex);
         auto& records = table().records;
-        auto found = std::find_if(records.begin(), records.end(),
-                                  [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
+        auto found = std::find_if(
+            records.begin(), records.end(),
+            [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
         if (found == records.end()) return;
         if ((*found)->thread.get_id() == std::this_thread::get_id()) {
             request_stop(*(*found)->stop);

@@ -3,9 +3,9 @@
 
 #include <mutex>
 
-#include "app/settings.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 
 namespace {

@@ -44,7 +44,7 @@ void status_entry(std::int32_t) {
 class WindowLayerTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void cleanup();
     void addressFieldReadsAsDottedText_data();
@@ -63,7 +63,8 @@ void WindowLayerTest::init() {
     box_result = -1;
     call_returned = false;
     QVERIFY(start_window_layer());
-    QVERIFY(open_window(window_id, 100, 50, 200, 120, "Layer", ws_caption | ws_sysmenu | ws_thickframe));
+    QVERIFY(open_window(window_id, 100, 50, 200, 120, "Layer",
+                        ws_caption | ws_sysmenu | ws_thickframe));
     QWidget* window = window_handle(window_id);
     QVERIFY(create_status_bar(0, window));
     QCOMPARE(create_gadget_list(window), window);
@@ -72,25 +73,39 @@ void WindowLayerTest::init() {
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
-void WindowLayerTest::cleanup() { release_window_layer(); }
+void WindowLayerTest::cleanup() {
+    release_window_layer();
+}
 
 void WindowLayerTest::addressFieldReadsAsDottedText_data() {
     // Typed into the first box: '\b' Backspace, '<' '>' arrows, '^' Shift.
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("dotted");
     QTest::addColumn<int>("changes");
-    QTest::newRow("blank") << "" << "0.0.0.0" << 0;
-    QTest::newRow("typed in full") << "127.0.0.1" << "127.0.0.1" << 6;
-    QTest::newRow("first box only") << "10" << "10.0.0.0" << 2;
-    QTest::newRow("two boxes") << "192.168" << "192.168.0.0" << 6;
-    QTest::newRow("third digit moves on without a dot") << "1231001991" << "123.100.199.1" << 10;
-    QTest::newRow("over 255 reads 255") << "300.1.2.3" << "255.1.2.3" << 6;
-    QTest::newRow("shift before the dot") << "123^.45" << "123.45.0.0" << 5;
-    QTest::newRow("leading zeros dropped") << "007.010.0.1" << "7.10.0.1" << 8;
-    QTest::newRow("dot in an empty box moves on") << "1..3" << "1.0.3.0" << 2;
-    QTest::newRow("backspace in an empty box goes back") << "12.3\b\b\b" << "1.0.0.0" << 5;
-    QTest::newRow("arrows cross the dots") << "1.2<<9" << "19.2.0.0" << 3;
-    QTest::newRow("no fifth box") << "1.2.3.4.5" << "1.2.3.45" << 5;
+    QTest::newRow("blank") << ""
+                           << "0.0.0.0" << 0;
+    QTest::newRow("typed in full") << "127.0.0.1"
+                                   << "127.0.0.1" << 6;
+    QTest::newRow("first box only") << "10"
+                                    << "10.0.0.0" << 2;
+    QTest::newRow("two boxes") << "192.168"
+                               << "192.168.0.0" << 6;
+    QTest::newRow("third digit moves on without a dot") << "1231001991"
+                                                        << "123.100.199.1" << 10;
+    QTest::newRow("over 255 reads 255") << "300.1.2.3"
+                                        << "255.1.2.3" << 6;
+    QTest::newRow("shift before the dot") << "123^.45"
+                                          << "123.45.0.0" << 5;
+    QTest::newRow("leading zeros dropped") << "007.010.0.1"
+                                           << "7.10.0.1" << 8;
+    QTest::newRow("dot in an empty box moves on") << "1..3"
+                                                  << "1.0.3.0" << 2;
+    QTest::newRow("backspace in an empty box goes back") << "12.3\b\b\b"
+                                                         << "1.0.0.0" << 5;
+    QTest::newRow("arrows cross the dots") << "1.2<<9"
+                                           << "19.2.0.0" << 3;
+    QTest::newRow("no fifth box") << "1.2.3.4.5"
+                                  << "1.2.3.45" << 5;
 }
 
 void WindowLayerTest::addressFieldReadsAsDottedText() {
@@ -139,7 +154,8 @@ void WindowLayerTest::passwordFieldShowsMaskButReadsRealText() {
 
 void WindowLayerTest::closeBoxQueuesOneCloseEventAndKeepsWindow() {
     QVERIFY(button_gadget(2, 10, 40, 60, 30, "Press"));
-    QTest::mouseClick(window_handle(window_id)->findChild<QPushButton*>(QStringLiteral("gadget2")), Qt::LeftButton);
+    QTest::mouseClick(window_handle(window_id)->findChild<QPushButton*>(QStringLiteral("gadget2")),
+                      Qt::LeftButton);
     QWidget* window = window_handle(window_id);
     window->close();
     window->close();  // twice before anyone looks: one event

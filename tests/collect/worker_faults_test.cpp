@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "loopback.h"
+#include "settings/settings.h"
 #include "tests/support/file_size_limit.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"
