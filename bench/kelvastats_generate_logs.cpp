@@ -173,8 +173,8 @@ int main(int argc, char** argv) {
         clock_now = {now.year, now.month, now.day, now.hour, now.minute, 0};
         settings.received_text = show_adsl_reply(counters);
         write_statistics();
-        const auto variant =
-            static_cast<std::size_t>((minute / 7 + (evening ? 5 : 0)) % bit_variants);
+        // Evening interference shifts the loading of many tones every few minutes.
+        const auto variant = static_cast<std::size_t>(evening ? minute / 7 % bit_variants : 0);
         const bool noisy = day % retrain_every_days == 0 && day > 0;
         settings.received_text = noisy ? noisy_bins_replies[variant] : bins_replies[variant];
         write_bins();
