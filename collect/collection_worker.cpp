@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
+#include "stats/status_line.h"
 
 CycleTiming cycle_timing;
 
@@ -32,7 +33,7 @@ enum class CycleEnd {
 
 // Tells the user in the status line why a cycle ended without its collection.
 void show_cycle_abandoned(std::string_view reason) {
-    set_status_text(0, 0, concat(format_date("%hh:%ii", current_date()), " ", reason));
+    show_cycle_status(concat(format_date("%hh:%ii", current_date()), " ", reason));
 }
 
 // The receive loop of one connected cycle. A stop request ends it at the next wait; the log steps

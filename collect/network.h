@@ -12,7 +12,7 @@ int start_network();
 
 // Connects to address (a dotted IPv4 address, or a host name looked up for its first IPv4
 // address) on the low 16 bits of port. Null when the address is empty or malformed, does not
-// resolve, is 255.255.255.255, the port is 0, or the connect fails. Waits for the system's own
+// resolve, is refused (is_refused_address), the port is 0, or the connect fails. Waits for the system's own
 // connect outcome, but a stop request for the calling thread (runtime/stop.h) ends the wait at
 // once with null. A connection the router accepted and at once reset is a connection: the reset
 // shows on it as a closed connection.
@@ -41,6 +41,11 @@ std::int32_t send_text(Connection* connection, std::string_view text);
 
 // Closes the socket and releases the connection; null is ignored.
 void close_connection(Connection* connection);
+
+// Whether the program refuses to connect to the IPv4 address (host byte order): 255.255.255.255,
+// and every address of 0.0.0.0/8, which on some systems reaches this machine itself; a cleared
+// address field reads 0.0.0.0, and the password must not go to whatever listens here.
+bool is_refused_address(std::uint32_t address);
 
 // Whether text may be looked up as a host name: labels of letters, digits and '-' joined by '.',
 // and not a dotted number that failed to parse as an address ("999.1.1.1"). Text that fails this

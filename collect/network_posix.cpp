@@ -20,20 +20,6 @@ struct Connection {
 
 namespace {
 
-constexpr std::size_t max_host_name_length = 253;
-constexpr std::size_t max_label_length = 63;
-
-bool is_letter_or_digit(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-bool all_digits(std::string_view label) {
-    for (char c : label) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
-
 // The IPv4 address of text in network byte order, or INADDR_NONE. A dotted address is taken as
 // inet_addr takes it (also "127.1" and "0x7f.0.0.1"); anything else is looked up as a host name,
 // but only when it can be one, so malformed input causes no name-server traffic.
@@ -84,26 +70,6 @@ bool finish_connect(int fd) {
 
 }  // namespace
 
-bool looks_like_host_name(std::string_view text) {
-    if (text.empty() || text.size() > max_host_name_length) return false;
-    std::size_t start = 0;
-    std::string_view last_label;
-    while (start <= text.size()) {
-        std::size_t end = text.find('.', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view label = text.substr(start, end - start);
-        if (label.empty() || label.size() > max_label_length) return false;
-        if (label.front() == '-' || label.back() == '-') return false;
-        for (char c : label) {
-            if (!is_letter_or_digit(c) && c != '-') return false;
-        }
-        last_label = label;
-        start = end + 1;
-    }
-    // No top-level name is all digits: such text is a dotted number that did not parse.
-    return !all_digits(last_label);
-}
-
 int start_network() {
     return 1;
 }
@@ -116,7 +82,7 @@ Connection* open_connection(std::string_view address, std::int32_t port) {
     if (port_low_bits == 0) return nullptr;
 
     in_addr_t address_bits = resolve_address(text);
-    if (address_bits == INADDR_NONE) return nullptr;  // also 255.255.255.255 itself
+    if (address_bits == INADDR_NONE || is_refused_address(ntohl(address_bits))) return nullptr;
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return nullptr;

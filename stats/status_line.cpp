@@ -45,6 +45,13 @@ void show_collection_status(std::string_view time_stamp, std::string_view delta_
     show_locked();
 }
 
+void show_cycle_status(std::string_view text) {
+    std::lock_guard lock(status_mutex);
+    shown_collection = text;
+    shown_pending = pending_lines_status();
+    show_locked();
+}
+
 void refresh_collection_status() {
     std::lock_guard lock(status_mutex);
     std::string pending = pending_lines_status();

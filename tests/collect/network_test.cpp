@@ -80,6 +80,9 @@ TEST(OpenConnection, UnusableAddressOrPortGivesNoConnection) {
         {"a b", listener.port()},
         {"999.1.1.1", listener.port()},
         {"255.255.255.255", listener.port()},
+        {"0.0.0.0", listener.port()},  // would reach the listener on this machine
+        {"0.1.2.3", listener.port()},
+        {"0", listener.port()},
         {"127.0.0.1", 0},
         {"127.0.0.1", 65536},
         {"127.0.0.1", loopback::unused_port()},

@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
+#include "stats/status_line.h"
 #include "stats_test_env.h"
 #include "tests/support/file_size_limit.h"
 #include "tools/router_replies.h"
@@ -155,6 +156,14 @@ TEST_F(PendingLines, FailedWriteCutsBackTheOpenedLogNotTheFileNowOfItsName) {
     EXPECT_EQ(read_file_bytes("moved.csv"), before);
     EXPECT_EQ(read_file_bytes(stats_log), other);
     EXPECT_EQ(pending_line_count(LogKind::statistics), 1);
+}
+
+TEST_F(PendingLines, CycleEndedWithoutCollectionStillShowsWhatWaits) {
+    collect({812, 3, 0, 0, 0}, 8);
+    collect_unopenable({812, 5, 0, 0, 0}, 9);
+    show_cycle_status("17:10 router closed the connection");
+    EXPECT_EQ(recorded.statuses.back(),
+              "17:10 router closed the connection   kelvastats.csv not written: 1 pending");
 }
 
 TEST_F(PendingLines, BinsLinePendingIsShownAfterTheStatisticsPart) {
