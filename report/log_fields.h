@@ -8,7 +8,8 @@
 // Walks the fields of one line from left to right.
 class FieldCursor {
   public:
-    explicit FieldCursor(std::string_view line) : rest_(line) {}
+    explicit FieldCursor(std::string_view line)
+        : at_(line.data()), end_(line.data() + line.size()) {}
     // The next field; false after the last one.
     bool next(std::string_view& field) {
         std::int32_t unused;
@@ -19,28 +20,27 @@ class FieldCursor {
     bool next(std::string_view& field, std::int32_t& small_number) {
         if (done_) return false;
         // A plain loop: fields are a few bytes long, too short for a library search to pay.
-        std::size_t length = 0;
+        const char* const start = at_;
+        const char* p = at_;
         std::uint32_t value = 0;
-        bool digits = true;
-        while (length < rest_.size() && rest_[length] != ',') {
-            const std::uint32_t digit =
-                static_cast<unsigned char>(rest_[length]) - std::uint32_t{'0'};
-            digits = digits && digit <= 9;
+        std::uint32_t not_digits = 0;
+        for (; p != end_ && *p != ','; ++p) {
+            const std::uint32_t digit = static_cast<unsigned char>(*p) - std::uint32_t{'0'};
+            not_digits |= digit > 9 ? 1 : 0;
             value = value * 10 + digit;
-            ++length;
         }
-        small_number = digits && length > 0 && length <= 9 ? static_cast<std::int32_t>(value) : -1;
-        field = rest_.substr(0, length);
-        if (length == rest_.size()) {
-            done_ = true;
-        } else {
-            rest_.remove_prefix(length + 1);
-        }
+        const auto length = static_cast<std::size_t>(p - start);
+        small_number =
+            not_digits == 0 && length > 0 && length <= 9 ? static_cast<std::int32_t>(value) : -1;
+        field = std::string_view(start, length);
+        done_ = p == end_;
+        at_ = done_ ? p : p + 1;
         return true;
     }
 
   private:
-    std::string_view rest_;
+    const char* at_;
+    const char* end_;
     bool done_ = false;
 };
 

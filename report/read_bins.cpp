@@ -96,6 +96,17 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         std::size_t k = 0;
         std::int64_t tones_sum = 0;
         std::int64_t total = -1;
+        // Plain pointers: stores through them cannot move the vectors, so the loop keeps them in
+        // registers instead of reloading each vector's data at every tone.
+        std::int32_t* const lowest = figures.lowest.data();
+        std::int32_t* const highest = figures.highest.data();
+        std::int32_t* const latest = figures.latest.data();
+        std::int32_t* const line_bits = bits.data();
+        const std::int32_t* const before = previous.data();
+        std::int64_t* const changes = figures.changes.data();
+        std::int64_t* const heat_sums = figures.heat_sums.data() + heat_row;
+        std::int64_t* const heat_counts = figures.heat_counts.data() + heat_row;
+        std::int64_t not_numbers = 0;
         for (; fields.next(field, number); ++k) {
             if (k < stamp_columns) continue;
             const std::size_t tone = k - stamp_columns;
@@ -110,21 +121,21 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
                 continue;
             }
             if (number < 0 || number > max_tone_bits) {  // not a number, or not a bit count
-                ++quality.not_numbers;
-                bits[tone] = -1;
+                ++not_numbers;
+                line_bits[tone] = -1;
                 continue;
             }
             const std::int32_t tone_bits = number;
-            bits[tone] = tone_bits;
+            line_bits[tone] = tone_bits;
             tones_sum += tone_bits;
-            if (figures.lowest[tone] < 0 || tone_bits < figures.lowest[tone])
-                figures.lowest[tone] = tone_bits;
-            if (tone_bits > figures.highest[tone]) figures.highest[tone] = tone_bits;
-            figures.latest[tone] = tone_bits;
-            if (previous[tone] >= 0 && previous[tone] != tone_bits) ++figures.changes[tone];
-            figures.heat_sums[heat_row + tone] += tone_bits;
-            ++figures.heat_counts[heat_row + tone];
+            if (lowest[tone] < 0 || tone_bits < lowest[tone]) lowest[tone] = tone_bits;
+            if (tone_bits > highest[tone]) highest[tone] = tone_bits;
+            latest[tone] = tone_bits;
+            if (before[tone] >= 0 && before[tone] != tone_bits) ++changes[tone];
+            heat_sums[tone] += tone_bits;
+            ++heat_counts[tone];
         }
+        quality.not_numbers += not_numbers;
         for (std::size_t tone = k > stamp_columns ? k - stamp_columns : 0; tone < tones; ++tone)
             bits[tone] = -1;  // a short line: its missing tones break no run of changes
         previous.swap(bits);
