@@ -50,9 +50,33 @@ std::string bit_count_text(std::string_view cell) {
     return std::string(bit_count_text(cell, collapsed));
 }
 
-LogStep write_bins() {
+std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
+                           std::string_view time_stamp) {
     ReplyLineViews reply_lines;
-    split_reply_lines(settings.received_text, reply_lines);
+    split_reply_lines(reply, reply_lines);
+    std::string line;
+    line.reserve(data_line_bytes);
+    line.append(date_stamp).append(",").append(time_stamp);
+    std::int32_t total = 0;
+    std::string collapsed;  // reused by every cell
+    for (std::int32_t k = first_table_line; k <= last_table_line; ++k) {
+        for (std::int32_t cell = 1; cell <= cells_per_line; ++cell) {
+            const std::string_view cell_text =
+                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width);
+            if (cell_text.empty()) {  // a short reply: most slots have no cell at all
+                line.append(",");
+                continue;
+            }
+            const std::string_view bits = bit_count_text(cell_text, collapsed);
+            total = wrapping_add(total, to_number(bits));
+            line.append(",").append(bits);
+        }
+    }
+    line.append(",").append(to_decimal(total)).append("\r\n");
+    return line;
+}
+
+LogStep write_bins() {
     // One reading of the clock for both stamps, so a line written at midnight never pairs the old
     // day's date with the new day's time.
     const std::int32_t now = current_date();
@@ -65,22 +89,8 @@ LogStep write_bins() {
         return LogStep::program_ends;
     }
 
-    std::string line;
-    line.reserve(data_line_bytes);
-    line.append(date_stamp).append(",").append(time_stamp);
-    std::int32_t total = 0;
-    std::string collapsed;  // reused by every cell
-    for (std::int32_t k = first_table_line; k <= last_table_line; ++k) {
-        for (std::int32_t cell = 1; cell <= cells_per_line; ++cell) {
-            const std::string_view bits = bit_count_text(
-                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width), collapsed);
-            total = wrapping_add(total, to_number(bits));
-            line.append(",").append(bits);
-        }
-    }
-    line.append(",").append(to_decimal(total)).append("\r\n");
-
-    append_log_line(LogKind::bins, settings.bins_log_name, opened, header_lines(), std::move(line));
+    append_log_line(LogKind::bins, settings.bins_log_name, opened, header_lines(),
+                    bins_data_line(settings.received_text, date_stamp, time_stamp));
     refresh_collection_status();
     return LogStep::done;
 }
