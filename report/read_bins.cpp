@@ -7,7 +7,10 @@ namespace {
 
 constexpr std::size_t stamp_columns = 2;
 constexpr double tone_spacing_khz = 4.3125;
-constexpr std::int32_t max_tone_bits = 32767;  // far above any line's 15, far below overflow
+constexpr std::int32_t max_tone_bits = 32767;
+constexpr std::int32_t never_lowest =
+    max_tone_bits +
+    1;  // a tone's lowest before any value  // far above any line's 15, far below overflow
 
 void read_header(std::string_view header, BinsFigures& figures) {
     FieldCursor fields(header);
@@ -71,12 +74,16 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
     LogQuality& quality = figures.quality;
     std::vector<std::int32_t> bits;  // this line's, -1 for a value that is not a number
     std::vector<std::int32_t> previous;
+    // While reading, heat_counts holds the values each cell misses, and the lines of each column
+    // are counted here: the usual line then touches two arrays less per tone.
+    std::vector<std::int64_t> heat_lines(columns);
 
     const auto on_header = [&](std::string_view header) {
         read_header(header, figures);
         const auto tones = static_cast<std::size_t>(figures.tones);
         figures.heat_sums.assign(columns * tones, 0);
         figures.heat_counts.assign(columns * tones, 0);
+        figures.lowest.assign(tones, never_lowest);
         bits.assign(tones, -1);
         previous.assign(tones, -1);
     };
@@ -89,7 +96,9 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
     const auto on_line = [&](std::string_view line, WallMinute stamp) {
         figures.spacings.add(stamp);
         const auto tones = static_cast<std::size_t>(figures.tones);
-        const std::size_t heat_row = static_cast<std::size_t>(period.heat.index(stamp)) * tones;
+        const auto heat_column = static_cast<std::size_t>(period.heat.index(stamp));
+        const std::size_t heat_row = heat_column * tones;
+        ++heat_lines[heat_column];
         FieldCursor fields(line);
         std::string_view field;
         std::int32_t number = 0;
@@ -105,7 +114,7 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         const std::int32_t* const before = previous.data();
         std::int64_t* const changes = figures.changes.data();
         std::int64_t* const heat_sums = figures.heat_sums.data() + heat_row;
-        std::int64_t* const heat_counts = figures.heat_counts.data() + heat_row;
+        std::int64_t* const heat_missing = figures.heat_counts.data() + heat_row;
         std::int64_t not_numbers = 0;
         for (; fields.next(field, number); ++k) {
             if (k < stamp_columns) continue;
@@ -122,22 +131,25 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
             }
             if (number < 0 || number > max_tone_bits) {  // not a number, or not a bit count
                 ++not_numbers;
+                ++heat_missing[tone];
                 line_bits[tone] = -1;
                 continue;
             }
             const std::int32_t tone_bits = number;
             line_bits[tone] = tone_bits;
             tones_sum += tone_bits;
-            if (lowest[tone] < 0 || tone_bits < lowest[tone]) lowest[tone] = tone_bits;
-            if (tone_bits > highest[tone]) highest[tone] = tone_bits;
+            lowest[tone] = std::min(lowest[tone], tone_bits);
+            highest[tone] = std::max(highest[tone], tone_bits);
             latest[tone] = tone_bits;
             if (before[tone] >= 0 && before[tone] != tone_bits) ++changes[tone];
             heat_sums[tone] += tone_bits;
-            ++heat_counts[tone];
         }
         quality.not_numbers += not_numbers;
-        for (std::size_t tone = k > stamp_columns ? k - stamp_columns : 0; tone < tones; ++tone)
-            bits[tone] = -1;  // a short line: its missing tones break no run of changes
+        // A short line: its missing tones break no run of changes and add nothing to the heat map.
+        for (std::size_t tone = k > stamp_columns ? k - stamp_columns : 0; tone < tones; ++tone) {
+            bits[tone] = -1;
+            ++heat_missing[tone];
+        }
         previous.swap(bits);
         if (total < 0 && figures.tones < current_tone_count && k > stamp_columns + tones) {
             total = tones_sum;
@@ -155,5 +167,15 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         figures.latest_total = total;
         ++figures.total_lines;
     };
-    return walk_log(path, period, quality, bytes_read, on_header, on_extra_header, on_line);
+    const LogRead result =
+        walk_log(path, period, quality, bytes_read, on_header, on_extra_header, on_line);
+    const auto tones = static_cast<std::size_t>(figures.tones);
+    for (std::size_t column = 0; column < columns && tones > 0; ++column) {
+        for (std::size_t tone = 0; tone < tones; ++tone) {
+            std::int64_t& count = figures.heat_counts[column * tones + tone];
+            count = heat_lines[column] - count;
+        }
+    }
+    for (std::int32_t& lowest : figures.lowest) lowest = lowest == never_lowest ? -1 : lowest;
+    return result;
 }

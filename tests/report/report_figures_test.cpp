@@ -87,6 +87,10 @@ TEST_F(ReportFigures, TonesAreReadByPositionAndTheirChangesCounted) {
     EXPECT_EQ(bins.latest, (std::vector<std::int32_t>{1, 4, 4}));
     EXPECT_EQ(bins.changes, (std::vector<std::int64_t>{1, 1, 0}));
     EXPECT_EQ(bins.quality.not_numbers, 1);
+    // The heat map's minute columns: at 10:02 tone 2 has no value to draw.
+    EXPECT_EQ(bins.heat_counts[2 * 3 + 1], 1);
+    EXPECT_EQ(bins.heat_counts[2 * 3 + 2], 0);
+    EXPECT_EQ(bins.heat_sums[0 * 3 + 2], 4);
     EXPECT_EQ(glued_total("14573", 559), 573);  // 14 bits glued to 573
     EXPECT_EQ(glued_total("999", 5), -1);
 }
