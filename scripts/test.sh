@@ -5,6 +5,8 @@
 #   2. the tests that run the worker beside the main thread, built with ThreadSanitizer,
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Debug build with warnings as errors, running every test; its summary closes the output.
+# Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
+# change touched among them; the whole check takes a second or two).
 # `scripts/test.sh --quick` runs step 4 alone.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,6 +29,12 @@ quiet_ctest() {
   fi
   grep -E 'tests passed|tests failed' "$log"
 }
+
+echo "== Formatting"
+if ! git -C "$root" ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "Files above are not formatted: run clang-format -i on them."
+  exit 1
+fi
 
 if [ "${1:-}" != "--quick" ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
