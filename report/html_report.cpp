@@ -438,7 +438,8 @@ std::int64_t reply_not_numbers(const StatisticsFigures& stats) {
 }
 
 std::string quality_rows(const char* name, const LogQuality& quality, const Spacings& spacings,
-                         std::int64_t not_numbers, const std::string& extra) {
+                         std::int64_t not_numbers, const std::string& extra,
+                         const std::string& extra_handling) {
     std::string html = "<tr><th colspan=\"2\">" + std::string(name) + "</th></tr>";
     const auto row = [&](const std::string& what, const std::string& handling) {
         html += "<tr><td>" + escaped(what) + "</td><td>" + escaped(handling) + "</td></tr>";
@@ -477,7 +478,7 @@ std::string quality_rows(const char* name, const LogQuality& quality, const Spac
                 " the clock went backwards (a clock "
                 "change, such as the repeated hour when daylight saving time ends)",
             "kept in file order; charted at their own time, not counted as gaps");
-    if (!extra.empty()) row(extra, "");
+    if (!extra.empty()) row(extra, extra_handling);
     return html;
 }
 
@@ -486,26 +487,28 @@ std::string quality_section(const LogFigures& figures, const std::string& matchi
         "<section><h2>8. Data quality</h2><table><tr><th>found</th><th>how it was "
         "handled</th></tr>";
     const StatisticsFigures& stats = figures.stats;
-    std::string stats_extra;
+    std::string stats_extra, stats_handling;
     if (stats.quality.usual_columns != 0 &&
-        stats.quality.usual_columns != stats.quality.header_columns)
+        stats.quality.usual_columns != stats.quality.header_columns) {
         stats_extra = "data lines have " + decimal(stats.quality.usual_columns) +
-                      " columns, the header " + decimal(stats.quality.header_columns) +
-                      (matching_note.empty() ? "" : ": " + matching_note);
+                      " columns, the header " + decimal(stats.quality.header_columns);
+        stats_handling = matching_note.empty() ? "read by position" : matching_note;
+    }
     html += quality_rows("kelvastats.csv, the statistics log", stats.quality, stats.spacings,
-                         stats.quality.not_numbers + reply_not_numbers(stats), stats_extra);
+                         stats.quality.not_numbers + reply_not_numbers(stats), stats_extra,
+                         stats_handling);
     const BinsFigures& bins = figures.bins;
-    std::string bins_extra;
+    std::string bins_extra, bins_handling;
     if (bins.quality.present && !bins.quality.empty && bins.tones < current_tone_count) {
-        bins_extra = "an older layout: the header names " + decimal(bins.tones) +
-                     " tones; they are read by position, the total is split from the last tone's "
-                     "bits glued to it";
+        bins_extra = "an older layout: the header names " + decimal(bins.tones) + " tones";
+        bins_handling =
+            "read by position; the total is split from the last tone's bits glued to it";
         if (bins.totals_from_tones > 0)
-            bins_extra += " (" + counted(bins.totals_from_tones, "line", "lines") +
-                          " could not be split: their total is the sum of the named tones)";
+            bins_handling += " (" + counted(bins.totals_from_tones, "line", "lines") +
+                             " could not be split: their total is the sum of the named tones)";
     }
     html += quality_rows("kelvabins.csv, the bins log", bins.quality, bins.spacings,
-                         bins.quality.not_numbers, bins_extra);
+                         bins.quality.not_numbers, bins_extra, bins_handling);
     return html + "</table></section>\n";
 }
 

@@ -33,11 +33,11 @@ ColumnTitles column_titles(const std::vector<std::string>& labels, std::size_t d
                 --extra;
             }
         }
-        result.note = "a value holds a comma; read as two values of " + result.note;
+        result.note = "a value holds a comma: read as two values of " + result.note;
         return result;
     }
     for (std::size_t k = 0; k < extra; ++k) result.titles.push_back("");
     result.titles.insert(result.titles.end(), names.begin(), names.end());
-    result.note = "a value holds a comma; the header's labels are matched from the line's end";
+    result.note = "a value holds a comma: the header's labels are matched from the line's end";
     return result;
 }
