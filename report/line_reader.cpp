@@ -27,6 +27,7 @@ LineReader::~LineReader() {
 bool LineReader::refill() {
     if (at_eof_ || file_ == nullptr) return false;
     if (begin_ > 0) {
+        buffer_offset_ += static_cast<std::int64_t>(begin_);
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
@@ -50,12 +51,15 @@ bool LineReader::next(std::string_view& line, LineEnd& end) {
                 continue;
             }
             line = without_cr(start, length);
+            line_offset_ = buffer_offset_ + (start - buffer_.data());
             end = LineEnd::line_feed;
             return true;
         }
         if (end_ - begin_ == buffer_.size()) {  // a whole block without a line feed
             const bool first_part = !passing_over_;
             line = std::string_view(start, std::min<std::size_t>(end_ - begin_, 64));
+            line_offset_ = buffer_offset_ + (start - buffer_.data());
+            buffer_offset_ += static_cast<std::int64_t>(end_);
             begin_ = end_ = 0;
             passing_over_ = true;
             if (first_part) {
@@ -65,8 +69,10 @@ bool LineReader::next(std::string_view& line, LineEnd& end) {
             continue;
         }
         if (refill()) continue;
+        // At the end of the file (refill may have moved the rest to the buffer's start).
         if (begin_ == end_ || passing_over_) return false;
-        line = std::string_view(start, end_ - begin_);
+        line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+        line_offset_ = buffer_offset_ + static_cast<std::int64_t>(begin_);
         begin_ = end_;
         end = LineEnd::none;
         return true;

@@ -26,6 +26,8 @@ class LineReader {
     bool is_open() const { return file_ != nullptr; }
     // The next line, valid until the next call; false at the end of the file.
     bool next(std::string_view& line, LineEnd& end);
+    // Where the line that next gave last starts in the file.
+    std::int64_t line_offset() const { return line_offset_; }
 
   private:
     bool refill();
@@ -33,6 +35,8 @@ class LineReader {
     std::FILE* file_ = nullptr;
     std::atomic<std::int64_t>* bytes_read_;
     std::vector<char> buffer_;
+    std::int64_t buffer_offset_ = 0;  // of the buffer's first byte in the file
+    std::int64_t line_offset_ = 0;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool at_eof_ = false;

@@ -26,13 +26,20 @@ inline WallMinute line_stamp(std::string_view line) {
     return read_stamp(line.substr(0, 8), line.substr(9, 5));
 }
 
+// The data lines one reader takes: those that start at a file offset in [from, to). Two readers
+// can share a log this way, each reading the header and passing over the other's lines.
+struct LinePart {
+    std::int64_t from = 0;
+    std::int64_t to = INT64_MAX;
+};
+
 // Reads the log at `path`: `on_header` gets its first line, `on_extra_header` each following line
-// until it returns false (the line is then a data line), `on_line` each data line with a readable
-// stamp inside the period, with its stamp.
+// until it returns false (the line is then a data line), `on_line` each data line of the part with
+// a readable stamp inside the period, with its stamp.
 template <class OnHeader, class OnExtraHeader, class OnLine>
 LogRead walk_log(const std::string& path, const ReportPeriod& period, LogQuality& quality,
                  std::atomic<std::int64_t>* bytes_read, OnHeader on_header,
-                 OnExtraHeader on_extra_header, OnLine on_line) {
+                 OnExtraHeader on_extra_header, OnLine on_line, LinePart part = {}) {
     LineReader reader(path, bytes_read);
     if (!reader.is_open()) return LogRead::missing;
     quality.present = true;
@@ -50,6 +57,8 @@ LogRead walk_log(const std::string& path, const ReportPeriod& period, LogQuality
         ++line_number;
         if (in_header && end == LineEnd::line_feed && on_extra_header(line)) continue;
         in_header = false;
+        if (reader.line_offset() < part.from) continue;
+        if (reader.line_offset() >= part.to) break;
         ++quality.data_lines;
         if (end == LineEnd::none) {
             quality.unfinished_last_line = true;

@@ -1,16 +1,19 @@
 // Reads the bins log into its aggregates.
 #include "report/read_bins.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <future>
+#include <map>
 
 namespace {
 
 constexpr std::size_t stamp_columns = 2;
 constexpr double tone_spacing_khz = 4.3125;
+// Far above any line's 15 bits a tone, far below an overflow.
 constexpr std::int32_t max_tone_bits = 32767;
-constexpr std::int32_t never_lowest =
-    max_tone_bits +
-    1;  // a tone's lowest before any value  // far above any line's 15, far below overflow
+constexpr std::int32_t never_lowest = max_tone_bits + 1;  // a tone's lowest before any value
 
 void read_header(std::string_view header, BinsFigures& figures) {
     FieldCursor fields(header);
@@ -67,8 +70,18 @@ std::int64_t glued_total(std::string_view column, std::int64_t other_tones_sum) 
     return -1;
 }
 
-LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
-                  std::atomic<std::int64_t>* bytes_read) {
+namespace {
+
+// What one part's reader keeps beside its figures, to join them to the next part's.
+struct PartEdges {
+    std::vector<std::int32_t> first_bits;  // of the part's first line used; empty when none
+    std::vector<std::int32_t> last_bits;
+    std::map<std::int32_t, std::int64_t> column_counts;  // lines used, by their column count
+    std::int32_t first_columns = 0;
+};
+
+LogRead read_part(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
+                  std::atomic<std::int64_t>* bytes_read, LinePart part, PartEdges& edges) {
     const auto columns = static_cast<std::size_t>(period.heat.count);
     figures.total_buckets.assign(static_cast<std::size_t>(period.buckets.count), {});
     LogQuality& quality = figures.quality;
@@ -93,6 +106,8 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         frequencies_read = true;
         return read_frequency_row(line, figures);
     };
+    std::int32_t counted_columns = -1;
+    std::int64_t* column_count = nullptr;
     const auto on_line = [&](std::string_view line, WallMinute stamp) {
         figures.spacings.add(stamp);
         const auto tones = static_cast<std::size_t>(figures.tones);
@@ -155,9 +170,14 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
             total = tones_sum;
             ++figures.totals_from_tones;
         }
+        if (edges.first_bits.empty()) edges.first_bits = previous;
         const auto line_columns = static_cast<std::int32_t>(k);
-        if (quality.usual_columns == 0) quality.usual_columns = line_columns;
-        if (line_columns != quality.usual_columns) ++quality.other_column_count;
+        if (edges.first_columns == 0) edges.first_columns = line_columns;
+        if (line_columns != counted_columns) {  // the usual line finds its count at hand
+            counted_columns = line_columns;
+            column_count = &edges.column_counts[line_columns];
+        }
+        ++*column_count;
         if (total < 0) return;
         figures.total_buckets[static_cast<std::size_t>(period.buckets.index(stamp))].add(
             static_cast<double>(total));
@@ -168,7 +188,8 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         ++figures.total_lines;
     };
     const LogRead result =
-        walk_log(path, period, quality, bytes_read, on_header, on_extra_header, on_line);
+        walk_log(path, period, quality, bytes_read, on_header, on_extra_header, on_line, part);
+    edges.last_bits = previous;
     const auto tones = static_cast<std::size_t>(figures.tones);
     for (std::size_t column = 0; column < columns && tones > 0; ++column) {
         for (std::size_t tone = 0; tone < tones; ++tone) {
@@ -177,5 +198,106 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         }
     }
     for (std::int32_t& lowest : figures.lowest) lowest = lowest == never_lowest ? -1 : lowest;
+    return result;
+}
+
+void join_buckets(BucketValues& earlier, const BucketValues& later) {
+    if (later.count == 0) return;
+    if (earlier.count == 0) {
+        earlier = later;
+        return;
+    }
+    earlier.sum += later.sum;
+    earlier.count += later.count;
+    earlier.lowest = std::min(earlier.lowest, later.lowest);
+    earlier.highest = std::max(earlier.highest, later.highest);
+}
+
+// The figures of the part of the log that follows `earlier`'s, added to them.
+void join_parts(BinsFigures& earlier, PartEdges& earlier_edges, const BinsFigures& later,
+                const PartEdges& later_edges) {
+    LogQuality& quality = earlier.quality;
+    quality.data_lines += later.quality.data_lines;
+    quality.unreadable_stamps += later.quality.unreadable_stamps;
+    if (quality.first_unreadable_line == 0)
+        quality.first_unreadable_line = later.quality.first_unreadable_line;
+    quality.unfinished_last_line =
+        quality.unfinished_last_line || later.quality.unfinished_last_line;
+    quality.outside_period += later.quality.outside_period;
+    quality.not_numbers += later.quality.not_numbers;
+    earlier.spacings.join(later.spacings);
+    const std::size_t tones = earlier.lowest.size();
+    const bool seam = !earlier_edges.last_bits.empty() && !later_edges.first_bits.empty();
+    for (std::size_t tone = 0; tone < tones && later.lowest.size() == tones; ++tone) {
+        if (later.lowest[tone] >= 0)
+            earlier.lowest[tone] = earlier.lowest[tone] < 0
+                                       ? later.lowest[tone]
+                                       : std::min(earlier.lowest[tone], later.lowest[tone]);
+        earlier.highest[tone] = std::max(earlier.highest[tone], later.highest[tone]);
+        if (later.latest[tone] >= 0) earlier.latest[tone] = later.latest[tone];
+        earlier.changes[tone] += later.changes[tone];
+        const std::int32_t before = seam ? earlier_edges.last_bits[tone] : -1;
+        const std::int32_t after = seam ? later_edges.first_bits[tone] : -1;
+        if (before >= 0 && after >= 0 && before != after) ++earlier.changes[tone];
+    }
+    for (std::size_t cell = 0; cell < earlier.heat_sums.size() && cell < later.heat_sums.size();
+         ++cell) {
+        earlier.heat_sums[cell] += later.heat_sums[cell];
+        earlier.heat_counts[cell] += later.heat_counts[cell];
+    }
+    for (std::size_t bucket = 0; bucket < earlier.total_buckets.size(); ++bucket)
+        join_buckets(earlier.total_buckets[bucket], later.total_buckets[bucket]);
+    if (later.total_lines > 0) {
+        earlier.lowest_total = earlier.total_lines == 0
+                                   ? later.lowest_total
+                                   : std::min(earlier.lowest_total, later.lowest_total);
+        earlier.highest_total = earlier.total_lines == 0
+                                    ? later.highest_total
+                                    : std::max(earlier.highest_total, later.highest_total);
+        earlier.latest_total = later.latest_total;
+        earlier.total_lines += later.total_lines;
+    }
+    earlier.totals_from_tones += later.totals_from_tones;
+    for (const auto& [columns, lines] : later_edges.column_counts)
+        earlier_edges.column_counts[columns] += lines;
+    if (earlier_edges.first_columns == 0) earlier_edges.first_columns = later_edges.first_columns;
+}
+
+// The usual column count is the first line's; the lines with another count are the rest.
+void count_other_columns(LogQuality& quality, const PartEdges& edges) {
+    quality.usual_columns = edges.first_columns;
+    quality.other_column_count = 0;
+    for (const auto& [columns, lines] : edges.column_counts)
+        if (columns != edges.first_columns) quality.other_column_count += lines;
+}
+
+}  // namespace
+
+LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
+                  std::atomic<std::int64_t>* bytes_read, std::int64_t split_at) {
+    if (split_at < 0) {
+        // The bins log is the larger log by far: from this size on, its second half is read on a
+        // thread of its own, by a reader that reads the header too and passes over the first
+        // half's lines.
+        constexpr std::int64_t split_from_bytes = std::int64_t{64} << 20;
+        std::error_code error;
+        const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
+        split_at = !error && size >= split_from_bytes ? size / 2 : 0;
+    }
+    PartEdges edges;
+    if (split_at == 0) {
+        const LogRead result = read_part(path, period, figures, bytes_read, {}, edges);
+        count_other_columns(figures.quality, edges);
+        return result;
+    }
+    BinsFigures later;
+    PartEdges later_edges;
+    std::future<LogRead> later_read = std::async(std::launch::async, [&] {
+        return read_part(path, period, later, bytes_read, {split_at, INT64_MAX}, later_edges);
+    });
+    const LogRead result = read_part(path, period, figures, bytes_read, {0, split_at}, edges);
+    later_read.get();
+    join_parts(figures, edges, later, later_edges);
+    count_other_columns(figures.quality, edges);
     return result;
 }

@@ -17,11 +17,36 @@ void Spacings::add(WallMinute stamp) {
     if (spacing < 0) ++backwards_;
     if (spacing < candidate_floor_) return;
     candidates_.push_back({stamp - spacing, spacing});
-    if (candidates_.size() < candidate_limit) return;
+    keep_candidates_bounded();
+}
+
+void Spacings::keep_candidates_bounded() {
     // Too many long spacings to keep: most of them are then the usual spacing, not gaps, so the
     // floor doubles and the shorter candidates go.
-    candidate_floor_ *= 2;
+    while (candidates_.size() >= candidate_limit) {
+        candidate_floor_ *= 2;
+        std::erase_if(candidates_, [&](const Gap& gap) { return gap.minutes < candidate_floor_; });
+    }
+}
+
+void Spacings::join(const Spacings& later) {
+    if (later.collections_ == 0) return;
+    if (collections_ == 0) {
+        *this = later;
+        return;
+    }
+    add(later.first_);  // the spacing across the seam
+    collections_ += later.collections_ - 1;
+    backwards_ += later.backwards_;
+    last_ = later.last_;
+    for (std::size_t spacing = 0; spacing < counts_.size(); ++spacing)
+        counts_[spacing] += later.counts_[spacing];
+    for (const auto& [spacing, count] : later.rare_counts_) rare_counts_[spacing] += count;
+    candidate_floor_ = std::max(candidate_floor_, later.candidate_floor_);
     std::erase_if(candidates_, [&](const Gap& gap) { return gap.minutes < candidate_floor_; });
+    for (const Gap& gap : later.candidates_)
+        if (gap.minutes >= candidate_floor_) candidates_.push_back(gap);
+    keep_candidates_bounded();
 }
 
 std::int32_t Spacings::median() const {

@@ -17,6 +17,8 @@ class Spacings {
   public:
     // The next collection's stamp, in file order.
     void add(WallMinute stamp);
+    // Appends the spacings of the collections that follow these in the file, read apart.
+    void join(const Spacings& later);
 
     std::int64_t collections() const { return collections_; }
     WallMinute first() const { return first_; }
@@ -31,6 +33,8 @@ class Spacings {
     std::int64_t missing(const Gap& gap) const;
 
   private:
+    void keep_candidates_bounded();
+
     // Spacings up to two weeks are counted in an array; rarer ones (negative, longer) in a map.
     static constexpr std::int32_t counted_minutes = 20160;
     // At most this many gap candidates are kept; beyond it the shortest are given up (see add).

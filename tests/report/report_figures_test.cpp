@@ -7,6 +7,7 @@
 #include "harness/temp_dir.h"
 #include "report/html_report.h"
 #include "report/key_figures.h"
+#include "report/line_reader.h"
 #include "report/read_bins.h"
 #include "report/read_logs.h"
 #include "report/reply_columns.h"
@@ -93,6 +94,64 @@ TEST_F(ReportFigures, TonesAreReadByPositionAndTheirChangesCounted) {
     EXPECT_EQ(bins.heat_sums[0 * 3 + 2], 4);
     EXPECT_EQ(glued_total("14573", 559), 573);  // 14 bits glued to 573
     EXPECT_EQ(glued_total("999", 5), -1);
+}
+
+// Everything the bins figures hold, as text, to compare two readings.
+std::string bins_summary(const BinsFigures& bins) {
+    std::string text;
+    const auto list = [&](const auto& values) {
+        for (const auto value : values) text += std::to_string(value) + " ";
+        text += "| ";
+    };
+    list(bins.lowest), list(bins.highest), list(bins.latest), list(bins.changes);
+    list(bins.heat_sums), list(bins.heat_counts);
+    for (const BucketValues& bucket : bins.total_buckets)
+        text += std::to_string(bucket.count) + ":" + std::to_string(bucket.sum) + ":" +
+                std::to_string(bucket.lowest) + ":" + std::to_string(bucket.highest) + " ";
+    const Spacings& spacings = bins.spacings;
+    for (const std::int64_t value :
+         {spacings.collections(), std::int64_t{spacings.first()}, std::int64_t{spacings.last()},
+          spacings.backwards(), std::int64_t{spacings.median()},
+          static_cast<std::int64_t>(spacings.gaps().size()), bins.total_lines, bins.lowest_total,
+          bins.highest_total, bins.latest_total, bins.quality.data_lines,
+          bins.quality.unreadable_stamps, bins.quality.first_unreadable_line,
+          std::int64_t{bins.quality.unfinished_last_line}, bins.quality.not_numbers,
+          std::int64_t{bins.quality.usual_columns}, bins.quality.other_column_count})
+        text += std::to_string(value) + " ";
+    return text;
+}
+
+TEST_F(ReportFigures, BinsLogReadInTwoPartsGivesTheFiguresOfOneReading) {
+    const std::string log = std::string(hand_bins_log) +
+                            "01/03/26,10:09,3,3,3,514\r\n"  // a gap, and a changed column count
+                            "01/03/26,10:04,3,3\r\n"        // back in time, and short
+                            "zz,10:05,1,1,1,0\r\n"
+                            "01/03/26,10:06,2,2,2,06\r\n"
+                            "01/03/26,10:07,2,2";
+    write_logs("", log);
+    const std::string path = dir_.path() + "/kelvabins.csv";
+    const LogFigures whole = read();
+    const std::string expected = bins_summary(whole.bins);
+    for (std::int64_t seam = 1; seam < static_cast<std::int64_t>(log.size()); ++seam) {
+        BinsFigures parts;
+        ASSERT_EQ(read_bins(path, whole.period, parts, nullptr, seam), LogRead::read);
+        ASSERT_EQ(bins_summary(parts), expected) << "second part from byte " << seam;
+    }
+}
+
+TEST(ReportLines, LastLineWithoutLineEndKeepsItsBytesAndOffsets) {
+    TempDir dir("kelva_report_lines_");
+    write_file_bytes(dir.path() + "/log", "a\r\nbcdef");
+    LineReader reader(dir.path() + "/log");
+    std::string_view line;
+    LineEnd end;
+    ASSERT_TRUE(reader.next(line, end));
+    EXPECT_EQ(line, "a");
+    ASSERT_TRUE(reader.next(line, end));
+    EXPECT_EQ(line, "bcdef");
+    EXPECT_EQ(end, LineEnd::none);
+    EXPECT_EQ(reader.line_offset(), 3);
+    EXPECT_FALSE(reader.next(line, end));
 }
 
 TEST_F(ReportFigures, LogsOfTheProgramItselfGiveTheirTotals) {
