@@ -132,10 +132,17 @@ TEST_F(ReportFigures, BinsLogReadInTwoPartsGivesTheFiguresOfOneReading) {
     const std::string path = dir_.path() + "/kelvabins.csv";
     const LogFigures whole = read();
     const std::string expected = bins_summary(whole.bins);
-    for (std::int64_t seam = 1; seam < static_cast<std::int64_t>(log.size()); ++seam) {
-        BinsFigures parts;
-        ASSERT_EQ(read_bins(path, whole.period, parts, nullptr, seam), LogRead::read);
-        ASSERT_EQ(bins_summary(parts), expected) << "second part from byte " << seam;
+    // The seam on each line's last byte, first byte and second byte: a line belongs to the part
+    // in which it starts.
+    for (std::size_t feed = log.find('\n'); feed != std::string::npos;
+         feed = log.find('\n', feed + 1)) {
+        for (const auto seam :
+             {static_cast<std::int64_t>(feed), static_cast<std::int64_t>(feed) + 1,
+              static_cast<std::int64_t>(feed) + 2}) {
+            BinsFigures parts;
+            ASSERT_EQ(read_bins(path, whole.period, parts, nullptr, seam), LogRead::read);
+            ASSERT_EQ(bins_summary(parts), expected) << "second part from byte " << seam;
+        }
     }
 }
 
