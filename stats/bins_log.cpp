@@ -1,10 +1,10 @@
 // The bins step: the bit table of the showbins reply, read by position, as one log line.
 #include "stats/bins_log.h"
 
-#include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
+#include "stats/log_stamps.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
@@ -77,11 +77,7 @@ std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
 }
 
 LogStep write_bins() {
-    // One reading of the clock for both stamps, so a line written at midnight never pairs the old
-    // day's date with the new day's time.
-    const std::int32_t now = current_date();
-    const std::string date_stamp = format_date("%dd/%mm/%yy", now);
-    const std::string time_stamp = format_date("%hh:%ii", now);
+    const LogStamps stamps = read_log_stamps();
 
     const OpenedLog opened = open_log(settings.bins_log_name);
     if (opened.state == LogOpen::not_created) {
@@ -90,7 +86,7 @@ LogStep write_bins() {
     }
 
     append_log_line(LogKind::bins, settings.bins_log_name, opened, header_lines(),
-                    bins_data_line(settings.received_text, date_stamp, time_stamp));
+                    bins_data_line(settings.received_text, stamps.date, stamps.time));
     refresh_collection_status();
     return LogStep::done;
 }

@@ -3,11 +3,11 @@
 
 #include <array>
 
-#include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
 #include "stats/alarm.h"
+#include "stats/log_stamps.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
@@ -73,11 +73,7 @@ StatisticsLines build_statistics_lines(std::string_view reply, std::string_view 
 }
 
 LogStep write_statistics() {
-    // One reading of the clock for both stamps, so a line written at midnight never pairs the old
-    // day's date with the new day's time.
-    const std::int32_t now = current_date();
-    const std::string date_stamp = format_date("%dd/%mm/%yy", now);
-    const std::string time_stamp = format_date("%hh:%ii", now);
+    const LogStamps stamps = read_log_stamps();
 
     const OpenedLog opened = open_log(settings.stats_log_name);
     if (opened.state == LogOpen::not_created) {
@@ -85,11 +81,12 @@ LogStep write_statistics() {
         return LogStep::program_ends;
     }
 
-    StatisticsLines lines = build_statistics_lines(settings.received_text, date_stamp, time_stamp);
+    StatisticsLines lines =
+        build_statistics_lines(settings.received_text, stamps.date, stamps.time);
     append_log_line(LogKind::statistics, settings.stats_log_name, opened, lines.header,
                     std::move(lines.data));
 
-    show_collection_status(time_stamp, lines.delta_crc_text);
+    show_collection_status(stamps.time, lines.delta_crc_text);
     const std::int32_t threshold = settings.alarm_threshold;
     if (threshold > 0 && settings.delta_crc > threshold && settings.first_collection == 0)
         sound_alarm();
