@@ -1,11 +1,10 @@
 // kelvastats-report as a user runs it: its exit status, its messages, its files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "harness/temp_dir.h"
+#include "run_program.h"
 #include "tests/support/file_bytes.h"
 
 namespace {
@@ -17,10 +16,7 @@ class ReportCommand : public ::testing::Test {
   protected:
     // Runs the program with `arguments`; its output and errors land in out and err.
     int run(const std::string& arguments) {
-        const std::string command = std::string(KELVA_REPORT_PROGRAM) + " " + arguments + " >" +
-                                    path("out") + " 2>" + path("err");
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run_program(KELVA_REPORT_PROGRAM, arguments, path("out"), path("err"));
     }
     std::string path(const std::string& name) const { return dir_.path() + "/" + name; }
     std::string output() const { return read_file_bytes(path("out")); }
