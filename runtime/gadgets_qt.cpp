@@ -1,8 +1,6 @@
 // The window and gadget layer on Qt Widgets: windows, gadgets and status bars under integer ids,
 // the event queue that wait_window_event drains, and the status text and message box that other
 // threads hand to the main thread.
-#include "runtime/gadgets.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -25,9 +23,11 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/gadgets.h"
 #include "runtime/ip_address_field.h"
 #include "runtime/ui_calls.h"
 #include "runtime/wake_signal.h"
+#include "runtime/window_handle_qt.h"
 #include "runtime/window_icon_qt.h"
 
 namespace {
@@ -66,7 +66,7 @@ void run_posted_jobs();
 // Receives the windows' close and resize events, and the calls posted from other threads. Those
 // ring a doorbell that the main thread's loop watches, so another thread never calls into Qt.
 class LayerHub final : public QObject {
-public:
+  public:
     LayerHub() : bell_watch_(doorbell.descriptor(), QSocketNotifier::Read, this) {
         connect(&bell_watch_, &QSocketNotifier::activated, this, [this] {
             doorbell.lower();
@@ -78,7 +78,7 @@ public:
 
     WakeSignal doorbell;  // declared before bell_watch_, which watches its descriptor
 
-private:
+  private:
     QSocketNotifier bell_watch_;
 };
 
@@ -113,12 +113,14 @@ QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string text_value(const QString& text) { return text.toUtf8().toStdString(); }
+std::string text_value(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 QFont gadget_font() {
     QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Helvetica"), font.family()});
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"), font.family()});
     font.setPixelSize(gadget_font_pixels);
     return font;
 }
@@ -132,7 +134,9 @@ int window_id_of(const QObject* window) {
 
 void queue_event(int code, int window) {
     // A layer event equal to the newest one still queued is not queued twice.
-    if (!layer.queue.empty() && layer.queue.back().code == code && layer.queue.back().window == window) return;
+    if (!layer.queue.empty() && layer.queue.back().code == code &&
+        layer.queue.back().window == window)
+        return;
     layer.queue.push_back({code, window, 0, -1});
 }
 
@@ -212,7 +216,8 @@ bool post_to_main_thread(std::function<void()> job) {
 
 // Hands job to the main thread; the caller then waits with wait_for_main_thread until the job
 // raises the call's signal. Null when the layer is not running (nothing was posted).
-std::shared_ptr<MainThreadCall> call_main_thread(std::function<void(const std::shared_ptr<MainThreadCall>&)> job) {
+std::shared_ptr<MainThreadCall> call_main_thread(
+    std::function<void(const std::shared_ptr<MainThreadCall>&)> job) {
     auto call = std::make_shared<MainThreadCall>();
     std::lock_guard lock(layer.calls_mutex);
     if (!layer.hub) return nullptr;
@@ -242,16 +247,18 @@ void status_text_handler(int bar, int field, std::string_view text) {
         set_text_of_status_bar(bar, field, qtext(text));
         return;
     }
-    auto call = call_main_thread([bar, field, text = std::string(text)](const std::shared_ptr<MainThreadCall>& call) {
-        set_text_of_status_bar(bar, field, qtext(text));
-        call->done.raise();
-    });
+    auto call = call_main_thread(
+        [bar, field, text = std::string(text)](const std::shared_ptr<MainThreadCall>& call) {
+            set_text_of_status_bar(bar, field, qtext(text));
+            call->done.raise();
+        });
     if (call) wait_for_main_thread(call);
 }
 
 QWidget* box_owner() {
     auto found = layer.windows.find(0);
-    if (found != layer.windows.end() && found->second && found->second->isVisible()) return found->second;
+    if (found != layer.windows.end() && found->second && found->second->isVisible())
+        return found->second;
     return QApplication::activeWindow();
 }
 
@@ -279,8 +286,9 @@ int message_box_handler(std::string_view title, std::string_view text, int) {
             layer.boxes.erase(call.get());
             call->done.raise();
             // Not from inside the box's own signal: delete it once control is back in the loop.
-            QMetaObject::invokeMethod(layer.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                layer.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
+                Qt::QueuedConnection);
         });
         box->show();
     });
@@ -315,7 +323,8 @@ void release_window_layer() {
     if (!on_main_thread()) return;
 
     std::lock_guard lock(layer.calls_mutex);
-    const auto boxes = std::exchange(layer.boxes, {});  // a box's last signals may still reach the map
+    const auto boxes =
+        std::exchange(layer.boxes, {});  // a box's last signals may still reach the map
     for (const auto& [call, box] : boxes) delete box.data();
     for (const auto& call : layer.calls) call->done.raise();
     layer.calls.clear();
@@ -332,7 +341,8 @@ void release_window_layer() {
     layer.hub = nullptr;
 }
 
-int open_window(int id, int x, int y, int width, int height, std::string_view title, std::uint32_t flags) {
+int open_window(int id, int x, int y, int width, int height, std::string_view title,
+                std::uint32_t flags) {
     if (!layer.hub || !on_main_thread() || id < 0) return 0;
     if (auto old = layer.windows.find(id); old != layer.windows.end()) delete old->second.data();
 
@@ -361,17 +371,19 @@ int open_window(int id, int x, int y, int width, int height, std::string_view ti
 
 WindowHandle window_handle(int id) {
     auto found = layer.windows.find(id);
-    return found == layer.windows.end() ? nullptr : found->second.data();
+    return found == layer.windows.end() ? nullptr : handle_of(found->second.data());
 }
 
 WindowHandle create_gadget_list(WindowHandle window) {
-    layer.gadget_parent = window;
+    layer.gadget_parent = qt_widget(window);
     return window;
 }
 
-int create_status_bar(int id, WindowHandle window) {
+int create_status_bar(int id, WindowHandle handle) {
+    QWidget* window = qt_widget(handle);
     if (!window || !layer.hub || !on_main_thread()) return 0;
-    if (auto old = layer.status_bars.find(id); old != layer.status_bars.end()) delete old->second.bar.data();
+    if (auto old = layer.status_bars.find(id); old != layer.status_bars.end())
+        delete old->second.bar.data();
 
     auto* bar = new QStatusBar(window);
     bar->setObjectName(QStringLiteral("statusbar%1").arg(id));
@@ -406,14 +418,16 @@ int text_gadget(int id, int x, int y, int width, int height, std::string_view te
     return add_gadget(id, GadgetKind::label, label, x, y, width, height);
 }
 
-int string_gadget(int id, int x, int y, int width, int height, std::string_view text, std::uint32_t flags) {
+int string_gadget(int id, int x, int y, int width, int height, std::string_view text,
+                  std::uint32_t flags) {
     if (!layer.gadget_parent || !on_main_thread()) return 0;
     destroy_gadget(id);
     auto* edit = new QLineEdit(qtext(text), layer.gadget_parent);
     if (flags & es_password) edit->setEchoMode(QLineEdit::Password);
     if (flags & es_number) {
         // Whole text checked, so a paste holding anything but digits is refused as a whole.
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     }
     QObject::connect(edit, &QLineEdit::textChanged, layer.hub,
                      [edit, id] { queue_gadget_event(edit, id, content_changed); });
@@ -441,10 +455,14 @@ std::string gadget_text(int id) {
     QWidget* widget = gadget_widget(id);
     if (!widget) return "";
     switch (layer.gadgets[id].kind) {
-    case GadgetKind::button: return text_value(static_cast<QPushButton*>(widget)->text());
-    case GadgetKind::label: return text_value(static_cast<QLabel*>(widget)->text());
-    case GadgetKind::edit: return text_value(static_cast<QLineEdit*>(widget)->text());
-    case GadgetKind::address: return text_value(static_cast<IpAddressField*>(widget)->dotted_text());
+        case GadgetKind::button:
+            return text_value(static_cast<QPushButton*>(widget)->text());
+        case GadgetKind::label:
+            return text_value(static_cast<QLabel*>(widget)->text());
+        case GadgetKind::edit:
+            return text_value(static_cast<QLineEdit*>(widget)->text());
+        case GadgetKind::address:
+            return text_value(static_cast<IpAddressField*>(widget)->dotted_text());
     }
     return "";
 }
@@ -461,6 +479,10 @@ int wait_window_event() {
     return event.code;
 }
 
-int event_gadget() { return layer.event_gadget; }
+int event_gadget() {
+    return layer.event_gadget;
+}
 
-int event_type() { return layer.event_type; }
+int event_type() {
+    return layer.event_type;
+}

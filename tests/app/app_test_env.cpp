@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/start_up.h"
 #include "runtime/gadgets.h"
+#include "runtime/window_handle_qt.h"
 
 ProgramWindow::ProgramWindow() : previous_dir_(QDir::currentPath()) {
     if (!dir_.isValid() || !QDir::setCurrent(dir_.path())) return;
@@ -28,7 +29,9 @@ ProgramWindow::~ProgramWindow() {
     QDir::setCurrent(previous_dir_);
 }
 
-QWidget* main_window_widget() { return window_handle(main_window); }
+QWidget* main_window_widget() {
+    return qt_widget(window_handle(main_window));
+}
 
 QWidget* gadget_widget_of(int id) {
     QWidget* window = main_window_widget();
@@ -36,7 +39,8 @@ QWidget* gadget_widget_of(int id) {
 }
 
 QLineEdit* address_box(int index) {
-    return gadget_widget_of(address_gadget)->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
+    return gadget_widget_of(address_gadget)
+        ->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
 }
 
 int focused_gadget() {
@@ -47,16 +51,23 @@ int focused_gadget() {
     return -1;
 }
 
-void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+void click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
 
 void type_keys(const QString& keys) {
     for (QChar key : keys) {
         QWidget* focus = QApplication::focusWidget();
-        if (key == QLatin1Char('\b')) QTest::keyClick(focus, Qt::Key_Backspace);
-        else if (key == QLatin1Char('<')) QTest::keyClick(focus, Qt::Key_Left);
-        else if (key == QLatin1Char('>')) QTest::keyClick(focus, Qt::Key_Right);
-        else if (key == QLatin1Char('^')) QTest::keyClick(focus, Qt::Key_Shift);
-        else QTest::keyClick(focus, key.toLatin1());
+        if (key == QLatin1Char('\b'))
+            QTest::keyClick(focus, Qt::Key_Backspace);
+        else if (key == QLatin1Char('<'))
+            QTest::keyClick(focus, Qt::Key_Left);
+        else if (key == QLatin1Char('>'))
+            QTest::keyClick(focus, Qt::Key_Right);
+        else if (key == QLatin1Char('^'))
+            QTest::keyClick(focus, Qt::Key_Shift);
+        else
+            QTest::keyClick(focus, key.toLatin1());
     }
 }
 

@@ -15,6 +15,7 @@
 #include "collect/threads.h"
 #include "runtime/gadgets.h"
 #include "runtime/ui_calls.h"
+#include "runtime/window_handle_qt.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ constexpr int window_id = 0;
 constexpr int field_id = 1;
 
 QLineEdit* box_of(int index) {
-    return window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
+    return qt_widget(window_handle(window_id))
+        ->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
 }
 
 // What the worker-like threads below saw.
@@ -44,7 +46,7 @@ void status_entry(std::int32_t) {
 class WindowLayerTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void cleanup();
     void addressFieldReadsAsDottedText_data();
@@ -63,34 +65,49 @@ void WindowLayerTest::init() {
     box_result = -1;
     call_returned = false;
     QVERIFY(start_window_layer());
-    QVERIFY(open_window(window_id, 100, 50, 200, 120, "Layer", ws_caption | ws_sysmenu | ws_thickframe));
-    QWidget* window = window_handle(window_id);
-    QVERIFY(create_status_bar(0, window));
-    QCOMPARE(create_gadget_list(window), window);
+    QVERIFY(open_window(window_id, 100, 50, 200, 120, "Layer",
+                        ws_caption | ws_sysmenu | ws_thickframe));
+    QWidget* window = qt_widget(window_handle(window_id));
+    QVERIFY(create_status_bar(0, handle_of(window)));
+    QCOMPARE(create_gadget_list(handle_of(window)), handle_of(window));
     QVERIFY(ip_address_gadget(field_id, 10, 10, 110, 20));
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
-void WindowLayerTest::cleanup() { release_window_layer(); }
+void WindowLayerTest::cleanup() {
+    release_window_layer();
+}
 
 void WindowLayerTest::addressFieldReadsAsDottedText_data() {
     // Typed into the first box: '\b' Backspace, '<' '>' arrows, '^' Shift.
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("dotted");
     QTest::addColumn<int>("changes");
-    QTest::newRow("blank") << "" << "0.0.0.0" << 0;
-    QTest::newRow("typed in full") << "127.0.0.1" << "127.0.0.1" << 6;
-    QTest::newRow("first box only") << "10" << "10.0.0.0" << 2;
-    QTest::newRow("two boxes") << "192.168" << "192.168.0.0" << 6;
-    QTest::newRow("third digit moves on without a dot") << "1231001991" << "123.100.199.1" << 10;
-    QTest::newRow("over 255 reads 255") << "300.1.2.3" << "255.1.2.3" << 6;
-    QTest::newRow("shift before the dot") << "123^.45" << "123.45.0.0" << 5;
-    QTest::newRow("leading zeros dropped") << "007.010.0.1" << "7.10.0.1" << 8;
-    QTest::newRow("dot in an empty box moves on") << "1..3" << "1.0.3.0" << 2;
-    QTest::newRow("backspace in an empty box goes back") << "12.3\b\b\b" << "1.0.0.0" << 5;
-    QTest::newRow("arrows cross the dots") << "1.2<<9" << "19.2.0.0" << 3;
-    QTest::newRow("no fifth box") << "1.2.3.4.5" << "1.2.3.45" << 5;
+    QTest::newRow("blank") << ""
+                           << "0.0.0.0" << 0;
+    QTest::newRow("typed in full") << "127.0.0.1"
+                                   << "127.0.0.1" << 6;
+    QTest::newRow("first box only") << "10"
+                                    << "10.0.0.0" << 2;
+    QTest::newRow("two boxes") << "192.168"
+                               << "192.168.0.0" << 6;
+    QTest::newRow("third digit moves on without a dot") << "1231001991"
+                                                        << "123.100.199.1" << 10;
+    QTest::newRow("over 255 reads 255") << "300.1.2.3"
+                                        << "255.1.2.3" << 6;
+    QTest::newRow("shift before the dot") << "123^.45"
+                                          << "123.45.0.0" << 5;
+    QTest::newRow("leading zeros dropped") << "007.010.0.1"
+                                           << "7.10.0.1" << 8;
+    QTest::newRow("dot in an empty box moves on") << "1..3"
+                                                  << "1.0.3.0" << 2;
+    QTest::newRow("backspace in an empty box goes back") << "12.3\b\b\b"
+                                                         << "1.0.0.0" << 5;
+    QTest::newRow("arrows cross the dots") << "1.2<<9"
+                                           << "19.2.0.0" << 3;
+    QTest::newRow("no fifth box") << "1.2.3.4.5"
+                                  << "1.2.3.45" << 5;
 }
 
 void WindowLayerTest::addressFieldReadsAsDottedText() {
@@ -101,7 +118,7 @@ void WindowLayerTest::addressFieldReadsAsDottedText() {
     type_keys(keys);
     QCOMPARE(QString::fromStdString(gadget_text(field_id)), dotted);
 
-    window_handle(window_id)->close();
+    qt_widget(window_handle(window_id))->close();
     int seen = 0;
     while (wait_window_event() == gadget_event) {
         QCOMPARE(event_gadget(), field_id);
@@ -113,7 +130,8 @@ void WindowLayerTest::addressFieldReadsAsDottedText() {
 
 void WindowLayerTest::digitsOnlyFieldRefusesLettersTypedOrPasted() {
     QVERIFY(string_gadget(2, 10, 40, 50, 20, "1", es_number));
-    auto* field = window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("gadget2"));
+    auto* field =
+        qt_widget(window_handle(window_id))->findChild<QLineEdit*>(QStringLiteral("gadget2"));
     field->setFocus();
     field->end(false);
     type_keys(QStringLiteral("x2 y-"));
@@ -129,7 +147,8 @@ void WindowLayerTest::digitsOnlyFieldRefusesLettersTypedOrPasted() {
 
 void WindowLayerTest::passwordFieldShowsMaskButReadsRealText() {
     QVERIFY(string_gadget(2, 10, 40, 50, 20, "", es_password));
-    auto* field = window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("gadget2"));
+    auto* field =
+        qt_widget(window_handle(window_id))->findChild<QLineEdit*>(QStringLiteral("gadget2"));
     field->setFocus();
     type_keys(QStringLiteral("s3cret"));
     QCOMPARE(gadget_text(2), std::string("s3cret"));
@@ -139,8 +158,10 @@ void WindowLayerTest::passwordFieldShowsMaskButReadsRealText() {
 
 void WindowLayerTest::closeBoxQueuesOneCloseEventAndKeepsWindow() {
     QVERIFY(button_gadget(2, 10, 40, 60, 30, "Press"));
-    QTest::mouseClick(window_handle(window_id)->findChild<QPushButton*>(QStringLiteral("gadget2")), Qt::LeftButton);
-    QWidget* window = window_handle(window_id);
+    QTest::mouseClick(
+        qt_widget(window_handle(window_id))->findChild<QPushButton*>(QStringLiteral("gadget2")),
+        Qt::LeftButton);
+    QWidget* window = qt_widget(window_handle(window_id));
     window->close();
     window->close();  // twice before anyone looks: one event
 
@@ -158,7 +179,7 @@ void WindowLayerTest::closeBoxQueuesOneCloseEventAndKeepsWindow() {
 }
 
 void WindowLayerTest::statusBarFollowsTheWindowsSize() {
-    QWidget* window = window_handle(window_id);
+    QWidget* window = qt_widget(window_handle(window_id));
     window->resize(300, 200);
     auto* bar = window->findChild<QStatusBar*>(QStringLiteral("statusbar0"));
     QCOMPARE(bar->width(), 300);
@@ -166,7 +187,8 @@ void WindowLayerTest::statusBarFollowsTheWindowsSize() {
 }
 
 void WindowLayerTest::statusTextFromAnotherThreadIsSetWhenTheCallReturns() {
-    auto* field = window_handle(window_id)->findChild<QLabel*>(QStringLiteral("statusfield0"));
+    auto* field =
+        qt_widget(window_handle(window_id))->findChild<QLabel*>(QStringLiteral("statusfield0"));
     QString text_at_return;
     // Read by the calling thread itself: a text still on its way to the main thread is missing.
     std::thread worker([field, &text_at_return] {
@@ -187,7 +209,7 @@ void WindowLayerTest::messageBoxFromAnotherThreadHoldsItUntilOk() {
     QCOMPARE(box->text(), QStringLiteral("Can't find the server"));
     QCOMPARE(box->buttons().size(), 1);
     QVERIFY(box->isModal());
-    QCOMPARE(box->parentWidget(), window_handle(window_id));
+    QCOMPARE(box->parentWidget(), qt_widget(window_handle(window_id)));
     QVERIFY(!call_returned);
 
     box->button(QMessageBox::Ok)->click();
