@@ -7,9 +7,9 @@
 
 #include "app/main_window.h"
 #include "app/run_quit.h"
-#include "app/settings.h"
 #include "runtime/gadgets.h"
 #include "runtime/text.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ constexpr std::int64_t ms_per_minute = 60000;
 // An interval whose milliseconds do not fit the 32-bit setting is held at the nearest end.
 std::int32_t minutes_to_ms(std::int32_t minutes) {
     const std::int64_t ms = minutes * ms_per_minute;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(ms, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        ms, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #include "runtime/gadgets.h"
 
 int build_main_window() {
-    if (!open_window(main_window, 216, 0, 200, 233, "KelvaStats 4.4", ws_caption | ws_sysmenu | ws_thickframe)) {
+    if (!open_window(main_window, 216, 0, 200, 233, "KelvaStats 4.4",
+                     ws_caption | ws_sysmenu | ws_thickframe)) {
         return 0;
     }
     const WindowHandle window = window_handle(main_window);

@@ -8,8 +8,8 @@ inline constexpr int run_gadget = 0;
 inline constexpr int quit_gadget = 1;
 inline constexpr int address_gadget = 2;
 inline constexpr int password_gadget = 5;
-inline constexpr int interval_gadget = 6;   // minutes
-inline constexpr int alarm_gadget = 10;     // CRC errors per interval
+inline constexpr int interval_gadget = 6;  // minutes
+inline constexpr int alarm_gadget = 10;    // CRC errors per interval
 inline constexpr int port_gadget = 11;
 
 // Opens the window and creates its status bar and gadgets (creation order is the Tab order).

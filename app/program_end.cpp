@@ -26,7 +26,9 @@ std::atomic<bool> ending{false};
 
 }  // namespace
 
-void set_process_exit(ProcessExit exit) { process_exit = exit ? exit : &exit_now; }
+void set_process_exit(ProcessExit exit) {
+    process_exit = exit ? exit : &exit_now;
+}
 
 void program_end() {
     if (ending.exchange(true)) {

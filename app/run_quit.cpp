@@ -5,12 +5,12 @@
 
 #include "app/main_window.h"
 #include "app/program_end.h"
-#include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "runtime/gadgets.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 
 namespace {
 

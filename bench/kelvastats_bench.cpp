@@ -14,17 +14,17 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
 #include "bench/pacing_run.h"
+#include "harness/quiet_calls.h"
+#include "harness/temp_dir.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
-#include "tests/support/quiet_calls.h"
-#include "tests/support/temp_dir.h"
 #include "tools/router_replies.h"
 
 namespace {
@@ -75,16 +75,6 @@ void BM_SplitReplyLines(benchmark::State& state, std::string_view name) {
 }
 BENCHMARK_CAPTURE(BM_SplitReplyLines, show_adsl, "show_adsl");
 BENCHMARK_CAPTURE(BM_SplitReplyLines, full_read, "full_read");
-
-// The copying form, as the tests and older callers use it: what the views save.
-void BM_SplitReplyLinesCopied(benchmark::State& state, std::string_view name) {
-    const std::string& reply = reply_named(name);
-    TextArray lines;
-    for (auto _ : state) benchmark::DoNotOptimize(split_reply_lines(reply, lines));
-    set_bytes(state, reply);
-}
-BENCHMARK_CAPTURE(BM_SplitReplyLinesCopied, show_adsl, "show_adsl");
-BENCHMARK_CAPTURE(BM_SplitReplyLinesCopied, full_read, "full_read");
 
 // The four extractions, each over every line the statistics step reads.
 template <typename Extract>

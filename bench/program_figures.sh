@@ -27,8 +27,8 @@ if [ -z "${KELVA_FIGURES_IN_NAMESPACE:-}" ]; then
 fi
 [ "$KELVA_FIGURES_IN_NAMESPACE" = 1 ] && ip link set lo up
 
-# shellcheck source-path=SCRIPTDIR source=../tests/support/drive_window.sh
-source "$(dirname "$0")/../tests/support/drive_window.sh"
+# shellcheck source-path=SCRIPTDIR source=../harness/drive_window.sh
+source "$(dirname "$0")/../harness/drive_window.sh"
 held=1
 fail() {
   echo "LIMIT NOT HELD: $*"

@@ -5,15 +5,16 @@
 #include <chrono>
 #include <string>
 
-#include "app/settings.h"
 #include "collect/network.h"
 #include "collect/router_dialog.h"
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
+#include "stats/status_line.h"
 
 CycleTiming cycle_timing;
 
@@ -32,7 +33,7 @@ enum class CycleEnd {
 
 // Tells the user in the status line why a cycle ended without its collection.
 void show_cycle_abandoned(std::string_view reason) {
-    set_status_text(0, 0, concat(format_date("%hh:%ii", current_date()), " ", reason));
+    show_cycle_status(concat(format_date("%hh:%ii", current_date()), " ", reason));
 }
 
 // The receive loop of one connected cycle. A stop request ends it at the next wait; the log steps
@@ -118,15 +119,16 @@ WorkerEnd collection_worker(std::int32_t /*parameter*/) {
     }
     do {
         switch (run_cycle(buffer)) {
-        case CycleEnd::stopped:
-            return WorkerEnd::stopped;
-        case CycleEnd::program_ends:
-            return WorkerEnd::program_ends;
-        case CycleEnd::finished:
-            break;
+            case CycleEnd::stopped:
+                return WorkerEnd::stopped;
+            case CycleEnd::program_ends:
+                return WorkerEnd::program_ends;
+            case CycleEnd::finished:
+                break;
         }
         // A negative interval is a very long wait, as the unsigned count it is; a stop ends it.
-        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load()))) return WorkerEnd::stopped;
+        if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load())))
+            return WorkerEnd::stopped;
     } while (equals(settings.loop_flag, "true") && !stop_requested());
     return WorkerEnd::stopped;
 }

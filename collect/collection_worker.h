@@ -7,8 +7,8 @@
 #include <cstdint>
 
 enum class WorkerEnd {
-    stopped,        // a stop was requested, or the loop flag stopped being "true"
-    program_ends,   // a fatal box was shown (network or log creation): the program must end
+    stopped,       // a stop was requested, or the loop flag stopped being "true"
+    program_ends,  // a fatal box was shown (network or log creation): the program must end
 };
 
 // Runs cycles on the calling thread until a stop is requested for it (runtime/stop.h) or the

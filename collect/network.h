@@ -5,17 +5,14 @@
 #include <cstdint>
 #include <string_view>
 
-struct Connection;  // one open TCP connection; released by close_connection
+#include "runtime/handles.h"
 
 // Readies the socket layer. 1 on success, 0 on failure (the worker then ends the program).
 int start_network();
 
-// Releases the socket layer at program end.
-void release_network();
-
 // Connects to address (a dotted IPv4 address, or a host name looked up for its first IPv4
 // address) on the low 16 bits of port. Null when the address is empty or malformed, does not
-// resolve, is 255.255.255.255, the port is 0, or the connect fails. Waits for the system's own
+// resolve, is refused (is_refused_address), the port is 0, or the connect fails. Waits for the system's own
 // connect outcome, but a stop request for the calling thread (runtime/stop.h) ends the wait at
 // once with null. A connection the router accepted and at once reset is a connection: the reset
 // shows on it as a closed connection.
@@ -26,7 +23,8 @@ inline constexpr int no_network_event = 0;
 inline constexpr int data_network_event = 2;
 
 // data_network_event when at least one byte can be read without blocking, otherwise (also when the
-// router has closed the connection, or the count cannot be obtained) no_network_event. Never blocks.
+// router has closed the connection, or the count cannot be obtained) no_network_event. Never
+// blocks.
 int connection_event(Connection* connection);
 
 // True when the router has closed or reset the connection and nothing is left to read. Tells a
@@ -43,6 +41,11 @@ std::int32_t send_text(Connection* connection, std::string_view text);
 
 // Closes the socket and releases the connection; null is ignored.
 void close_connection(Connection* connection);
+
+// Whether the program refuses to connect to the IPv4 address (host byte order): 255.255.255.255,
+// and every address of 0.0.0.0/8, which on some systems reaches this machine itself; a cleared
+// address field reads 0.0.0.0, and the password must not go to whatever listens here.
+bool is_refused_address(std::uint32_t address);
 
 // Whether text may be looked up as a host name: labels of letters, digits and '-' joined by '.',
 // and not a dotted number that failed to parse as an address ("999.1.1.1"). Text that fails this

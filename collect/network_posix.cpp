@@ -1,6 +1,4 @@
 // The collection cycle's socket operations on POSIX sockets.
-#include "collect/network.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -13,6 +11,7 @@
 #include <cerrno>
 #include <string>
 
+#include "collect/network.h"
 #include "runtime/stop.h"
 
 struct Connection {
@@ -20,20 +19,6 @@ struct Connection {
 };
 
 namespace {
-
-constexpr std::size_t max_host_name_length = 253;
-constexpr std::size_t max_label_length = 63;
-
-bool is_letter_or_digit(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-bool all_digits(std::string_view label) {
-    for (char c : label) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
 
 // The IPv4 address of text in network byte order, or INADDR_NONE. A dotted address is taken as
 // inet_addr takes it (also "127.1" and "0x7f.0.0.1"); anything else is looked up as a host name,
@@ -47,7 +32,8 @@ in_addr_t resolve_address(const std::string& text) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* answer = nullptr;
-    if (getaddrinfo(text.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return INADDR_NONE;
+    if (getaddrinfo(text.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr)
+        return INADDR_NONE;
     in_addr_t found = INADDR_NONE;
     for (addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
         if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
@@ -84,38 +70,19 @@ bool finish_connect(int fd) {
 
 }  // namespace
 
-bool looks_like_host_name(std::string_view text) {
-    if (text.empty() || text.size() > max_host_name_length) return false;
-    std::size_t start = 0;
-    std::string_view last_label;
-    while (start <= text.size()) {
-        std::size_t end = text.find('.', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view label = text.substr(start, end - start);
-        if (label.empty() || label.size() > max_label_length) return false;
-        if (label.front() == '-' || label.back() == '-') return false;
-        for (char c : label) {
-            if (!is_letter_or_digit(c) && c != '-') return false;
-        }
-        last_label = label;
-        start = end + 1;
-    }
-    // No top-level name is all digits: such text is a dotted number that did not parse.
-    return !all_digits(last_label);
+int start_network() {
+    return 1;
 }
-
-int start_network() { return 1; }
-
-void release_network() {}
 
 Connection* open_connection(std::string_view address, std::int32_t port) {
     std::string text(address.substr(0, address.find('\0')));
     if (text.empty()) return nullptr;
-    std::uint16_t port_low_bits = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
+    std::uint16_t port_low_bits =
+        static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
     if (port_low_bits == 0) return nullptr;
 
     in_addr_t address_bits = resolve_address(text);
-    if (address_bits == INADDR_NONE) return nullptr;  // also 255.255.255.255 itself
+    if (address_bits == INADDR_NONE || is_refused_address(ntohl(address_bits))) return nullptr;
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return nullptr;

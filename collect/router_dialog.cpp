@@ -3,33 +3,34 @@
 
 #include <string>
 
-#include "app/settings.h"
 #include "collect/network.h"
 #include "runtime/text.h"
+#include "settings/settings.h"
 
 void dialog_step() {
     const std::int32_t state = settings.dialog_state.load();
     Connection* connection = settings.connection.load();
     switch (state) {
-    case 1:
-        send_text(connection, concat(settings.user_name, "\r"));
-        break;
-    case 2:
-        // Read at the moment of sending, so a password edited between cycles is the one that goes.
-        send_text(connection, concat(settings.password.get(), "\r"));
-        break;
-    case 3:
-        send_text(connection, "show adsl\r");
-        break;
-    case 4:
-        send_text(connection, "adsl showbins\r");
-        break;
-    case 5:
-        send_text(connection, "exit\r");
-        settings.dialog_finished = 1;
-        break;
-    default:
-        break;
+        case 1:
+            send_text(connection, concat(settings.user_name, "\r"));
+            break;
+        case 2:
+            // Read at the moment of sending, so a password edited between cycles is the one that
+            // goes.
+            send_text(connection, concat(settings.password.get(), "\r"));
+            break;
+        case 3:
+            send_text(connection, "show adsl\r");
+            break;
+        case 4:
+            send_text(connection, "adsl showbins\r");
+            break;
+        case 5:
+            send_text(connection, "exit\r");
+            settings.dialog_finished = 1;
+            break;
+        default:
+            break;
     }
     settings.dialog_state = wrapping_add(state, 1);
 }

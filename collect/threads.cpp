@@ -36,11 +36,13 @@ ThreadTable& table() {
     return *instance;
 }
 
-// Takes the record out of the table; null when it is not (or no longer) in it. Caller holds the lock.
+// Takes the record out of the table; null when it is not (or no longer) in it. Caller holds the
+// lock.
 std::unique_ptr<ThreadRecord> take_record(const ThreadRecord* thread) {
     auto& records = table().records;
-    auto found = std::find_if(records.begin(), records.end(),
-                              [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
+    auto found = std::find_if(
+        records.begin(), records.end(),
+        [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
     if (found == records.end()) return nullptr;
     std::unique_ptr<ThreadRecord> record = std::move(*found);
     records.erase(found);
@@ -56,33 +58,32 @@ void stop_and_join(ThreadRecord& record) {
 
 ThreadRecord* start_thread(ThreadEntry entry, std::int32_t parameter) {
     if (entry == nullptr) return nullptr;
-    std::vector<std::unique_ptr<ThreadRecord>> finished;
-    auto record = std::make_unique<ThreadRecord>();
-    record->stop = make_stop_state();
-    ThreadRecord* handle = record.get();
-    {
-        std::lock_guard lock(table().mutex);
-        auto& records = table().records;
-        auto done = std::stable_partition(records.begin(), records.end(),
-                                          [](const std::unique_ptr<ThreadRecord>& r) { return r->running->load(); });
-        std::move(done, records.end(), std::back_inserter(finished));
-        records.erase(done, records.end());
-
-        try {
-            record->thread = std::thread([stop = record->stop, running = record->running, entry, parameter] {
+    std::unique_ptr<ThreadRecord> record;
+    std::lock_guard lock(table().mutex);
+    auto& records = table().records;
+    // Everything that can fail comes before the table changes: a failed start leaves the table as
+    // it was, and no record of a thread that can still be joined is ever destroyed.
+    try {
+        record = std::make_unique<ThreadRecord>();
+        record->stop = make_stop_state();
+        records.reserve(records.size() + 1);
+        record->thread =
+            std::thread([stop = record->stop, running = record->running, entry, parameter] {
                 bind_stop_state(stop);
                 entry(parameter);
                 running->store(false);
             });
-        } catch (...) {
-            return nullptr;
-        }
-        records.push_back(std::move(record));
+    } catch (...) {
+        return nullptr;
     }
-    // Their entries have returned, so these joins end at once; done outside the lock all the same.
-    for (auto& old : finished) {
-        if (old->thread.joinable()) old->thread.join();
-    }
+    // Finished threads leave the table. Their entries have returned, so these joins end at once.
+    std::erase_if(records, [](const std::unique_ptr<ThreadRecord>& r) {
+        if (r->running->load()) return false;
+        if (r->thread.joinable()) r->thread.join();
+        return true;
+    });
+    ThreadRecord* handle = record.get();
+    records.push_back(std::move(record));
     return handle;
 }
 
@@ -91,8 +92,9 @@ void kill_thread(ThreadRecord* thread) {
     {
         std::lock_guard lock(table().mutex);
         auto& records = table().records;
-        auto found = std::find_if(records.begin(), records.end(),
-                                  [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
+        auto found = std::find_if(
+            records.begin(), records.end(),
+            [thread](const std::unique_ptr<ThreadRecord>& r) { return r.get() == thread; });
         if (found == records.end()) return;
         if ((*found)->thread.get_id() == std::this_thread::get_id()) {
             request_stop(*(*found)->stop);

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-struct ThreadRecord;
+#include "runtime/handles.h"
+
 using ThreadEntry = void (*)(std::int32_t parameter);
 
 // Starts entry(parameter) on a new thread at once; null on failure. Finished threads are dropped

@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::int64_t seconds_per_day = 24 * 3600;
 
-bool is_leap_year(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool is_leap_year(std::int64_t year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 // Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
 std::int64_t days_from_civil(std::int64_t year, int month, int day) {
@@ -20,7 +22,8 @@ std::int64_t days_from_civil(std::int64_t year, int month, int day) {
     const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
     const std::int64_t year_of_era = year - era * 400;
     const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const std::int64_t day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146097 + day_of_era - 719468;
 }
 
@@ -36,7 +39,8 @@ WallClock civil_from_seconds(std::int64_t seconds) {
     const std::int64_t day_of_era = days - era * 146097;
     const std::int64_t year_of_era =
         (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const std::int64_t day_of_year =
+        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
     const std::int64_t month_index = (5 * day_of_year + 2) / 153;
     WallClock fields;
     fields.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
@@ -49,9 +53,11 @@ WallClock civil_from_seconds(std::int64_t seconds) {
 }
 
 bool is_valid(const WallClock& f) {
-    if (f.second < 0 || f.second > 59 || f.minute < 0 || f.minute > 59 || f.hour < 0 || f.hour > 23) return false;
+    if (f.second < 0 || f.second > 59 || f.minute < 0 || f.minute > 59 || f.hour < 0 || f.hour > 23)
+        return false;
     if (f.day < 1 || f.day > 31 || f.month < 1 || f.month > 12 || f.year <= 0) return false;
-    if (f.day == 31 && (f.month == 4 || f.month == 6 || f.month == 9 || f.month == 11)) return false;
+    if (f.day == 31 && (f.month == 4 || f.month == 6 || f.month == 9 || f.month == 11))
+        return false;
     if (f.month == 2 && (f.day > 29 || (f.day == 29 && !is_leap_year(f.year)))) return false;
     return true;
 }
@@ -66,7 +72,9 @@ WallClock system_clock_fields() {
 
 std::atomic<ClockSource> clock_source{&system_clock_fields};
 
-char lower_case(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower_case(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool starts_with_token(std::string_view text, std::string_view token) {
     if (text.size() < token.size()) return false;
@@ -89,22 +97,25 @@ struct TwoDigitToken {
 
 // Tried in this order after "yyyy", so "%yyy" is the two-digit year followed by a "y".
 constexpr TwoDigitToken two_digit_tokens[] = {
-    {"yy", &WallClock::year},  {"mm", &WallClock::month},  {"dd", &WallClock::day},
-    {"hh", &WallClock::hour},  {"ii", &WallClock::minute}, {"ss", &WallClock::second},
+    {"yy", &WallClock::year}, {"mm", &WallClock::month},  {"dd", &WallClock::day},
+    {"hh", &WallClock::hour}, {"ii", &WallClock::minute}, {"ss", &WallClock::second},
 };
 
 }  // namespace
 
 std::int32_t date_value(const WallClock& fields) {
     if (!is_valid(fields)) return -1;
-    const std::int64_t seconds = days_from_civil(fields.year, fields.month, fields.day) * seconds_per_day +
-                                 fields.hour * 3600 + fields.minute * 60 + fields.second;
+    const std::int64_t seconds =
+        days_from_civil(fields.year, fields.month, fields.day) * seconds_per_day +
+        fields.hour * 3600 + fields.minute * 60 + fields.second;
     // A date value only holds 1970-01-01 00:00:00 up to 2^31 - 1 seconds later.
     if (seconds < 0 || seconds > std::numeric_limits<std::int32_t>::max()) return -1;
     return static_cast<std::int32_t>(seconds);
 }
 
-std::int32_t current_date() { return date_value(clock_source.load()()); }
+std::int32_t current_date() {
+    return date_value(clock_source.load()());
+}
 
 // Every 32-bit value is formatted by the same arithmetic: negative ones, -1 included, give the
 // moments before 1970 that they count (-1 is 1969-12-31 23:59:59), so all years have four digits.
@@ -124,8 +135,9 @@ std::string format_date(std::string_view mask, std::int32_t date) {
             i += 4;
             continue;
         }
-        const auto token = std::find_if(std::begin(two_digit_tokens), std::end(two_digit_tokens),
-                                        [rest](const TwoDigitToken& t) { return starts_with_token(rest, t.name); });
+        const auto token = std::find_if(
+            std::begin(two_digit_tokens), std::end(two_digit_tokens),
+            [rest](const TwoDigitToken& t) { return starts_with_token(rest, t.name); });
         if (token == std::end(two_digit_tokens)) {
             out.push_back('%');
             continue;
@@ -136,4 +148,6 @@ std::string format_date(std::string_view mask, std::int32_t date) {
     return out;
 }
 
-void set_clock_source(ClockSource source) { clock_source = source ? source : &system_clock_fields; }
+void set_clock_source(ClockSource source) {
+    clock_source = source ? source : &system_clock_fields;
+}

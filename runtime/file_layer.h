@@ -31,9 +31,17 @@ std::int32_t write_line(int number, std::string_view text);
 // file since it was opened reached the disk in full, 0 when one failed or the number was not open.
 int close_file(int number);
 
-// Cuts the named file back to size bytes (used to take back a line whose write failed half way).
-// Returns 1 on success, 0 on failure.
-int truncate_file(std::string_view name, std::int64_t size);
+// The size in bytes of the file open under number, whatever its name now names; -1 when the number
+// is not open or the size cannot be had.
+std::int64_t open_file_size(int number);
+
+// Writes out the buffer. Returns 1 when every write of this file since it was opened reached the
+// file in full, 0 when one failed or the number is not open.
+int flush_file(int number);
+
+// Writes out the buffer and cuts the file open under number back to size bytes (a log step takes
+// back a line whose write failed half way). Returns 1 on success, 0 on failure.
+int truncate_open_file(int number, std::int64_t size);
 
 // Closes every open file as close_file does.
 void close_all_files();

@@ -1,6 +1,4 @@
 // The numbered file layer on POSIX file descriptors, with one 4096-byte write buffer per file.
-#include "runtime/file_layer.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +11,8 @@
 #include <new>
 #include <string>
 #include <vector>
+
+#include "runtime/file_layer.h"
 
 namespace {
 
@@ -33,7 +33,9 @@ std::vector<std::unique_ptr<FileRecord>> file_table(table_growth_slots);
 std::atomic<std::int64_t> write_calls{0};
 
 // A text's bytes are those before its first zero byte.
-std::string_view as_text(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
+std::string_view as_text(std::string_view bytes) {
+    return bytes.substr(0, bytes.find('\0'));
+}
 
 // The record of an open number, or null. The lock only guards the table against growing under
 // the look-up; the record itself belongs to the one thread that uses the number.
@@ -78,7 +80,8 @@ void write_bytes(FileRecord& record, std::string_view bytes) {
         record.free_count = record.buffer_size;
     }
     if (static_cast<std::size_t>(record.free_count) > bytes.size()) {
-        std::memcpy(record.buffer.get() + (record.buffer_size - record.free_count), bytes.data(), bytes.size());
+        std::memcpy(record.buffer.get() + (record.buffer_size - record.free_count), bytes.data(),
+                    bytes.size());
         record.free_count -= static_cast<std::int32_t>(bytes.size());
         return;
     }
@@ -126,8 +129,8 @@ int open_numbered(int number, std::string_view name, int flags) {
     const std::string path(as_text(name));
     int fd;
     do {
-        // Non-blocking so that a FIFO of the log's name fails at once instead of holding the worker;
-        // on regular files the flag changes nothing.
+        // Non-blocking so that a FIFO of the log's name fails at once instead of holding the
+        // worker; on regular files the flag changes nothing.
         fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     } while (fd < 0 && errno == EINTR);
     return fd;
@@ -195,12 +198,28 @@ int close_file(int number) {
     return finish(std::move(record));
 }
 
-int truncate_file(std::string_view name, std::int64_t size) {
-    const std::string path(as_text(name));
-    if (path.empty() || size < 0) return 0;
+std::int64_t open_file_size(int number) {
+    FileRecord* const record = open_record(number);
+    if (!record) return -1;
+    struct stat info {};
+    if (fstat(record->fd, &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+int flush_file(int number) {
+    FileRecord* const record = open_record(number);
+    if (!record) return 0;
+    flush(*record);
+    return record->write_failed ? 0 : 1;
+}
+
+int truncate_open_file(int number, std::int64_t size) {
+    FileRecord* const record = open_record(number);
+    if (!record || size < 0) return 0;
+    flush(*record);
     int result;
     do {
-        result = truncate(path.c_str(), static_cast<off_t>(size));
+        result = ftruncate(record->fd, static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
     return result == 0 ? 1 : 0;
 }
@@ -212,4 +231,6 @@ void close_all_files() {
     }
 }
 
-std::int64_t file_write_calls() { return write_calls.load(); }
+std::int64_t file_write_calls() {
+    return write_calls.load();
+}

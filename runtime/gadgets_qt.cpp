@@ -1,38 +1,29 @@
 // The window and gadget layer on Qt Widgets: windows, gadgets and status bars under integer ids,
-// the event queue that wait_window_event drains, and the status text and message box that other
-// threads hand to the main thread.
+// and the event queue that wait_window_event drains. The calls from the worker are in
+// worker_calls_qt.cpp.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QThread>
 #include <QWidget>
-#include <algorithm>
 #include <deque>
-#include <functional>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "runtime/gadgets.h"
 #include "runtime/ip_address_field.h"
-#include "runtime/ui_calls.h"
-#include "runtime/wake_signal.h"
 #include "runtime/window_handle_qt.h"
 #include "runtime/window_icon_qt.h"
+#include "runtime/window_layer_qt.h"
 
 namespace {
 
-constexpr int idok = 1;  // what a one-button box returns however it was dismissed
 // The gadgets' layout (label widths, 20-pixel fields, "Port" placed with blanks) is made for the
 // platform's default GUI font: 11 pixels high, about as wide as Arial.
 constexpr int gadget_font_pixels = 11;
@@ -56,34 +47,13 @@ struct QueuedEvent {
     int type;
 };
 
-// A call another thread asked the main thread to make; it waits on `done`.
-struct MainThreadCall {
-    WakeSignal done;
-};
-
-void run_posted_jobs();
-
-// Receives the windows' close and resize events, and the calls posted from other threads. Those
-// ring a doorbell that the main thread's loop watches, so another thread never calls into Qt.
+// Receives the windows' close and resize events.
 class LayerHub final : public QObject {
   public:
-    LayerHub() : bell_watch_(doorbell.descriptor(), QSocketNotifier::Read, this) {
-        connect(&bell_watch_, &QSocketNotifier::activated, this, [this] {
-            doorbell.lower();
-            run_posted_jobs();
-        });
-    }
-
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-    WakeSignal doorbell;  // declared before bell_watch_, which watches its descriptor
-
-  private:
-    QSocketNotifier bell_watch_;
 };
 
-// Main-thread state. Only `hub`, `posted` and `calls` are touched by other threads, under
-// calls_mutex, so every hand-over passes a lock that ThreadSanitizer sees, unlike Qt's own.
+// The layer's state; main thread only.
 struct Layer {
     std::map<int, QPointer<QWidget>> windows;
     std::map<int, GadgetRecord> gadgets;
@@ -92,16 +62,12 @@ struct Layer {
     std::deque<QueuedEvent> queue;
     int event_gadget = 0;
     int event_type = -1;
-
-    std::mutex calls_mutex;
     LayerHub* hub = nullptr;
-    std::deque<std::function<void()>> posted;
-    std::vector<std::shared_ptr<MainThreadCall>> calls;
-
-    std::map<const MainThreadCall*, QPointer<QMessageBox>> boxes;  // the boxes shown for calls
 };
 
 Layer layer;
+
+}  // namespace
 
 bool on_main_thread() {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -112,6 +78,14 @@ QString qtext(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+void set_status_bar_field(int id, int field, const QString& text) {
+    auto found = layer.status_bars.find(id);
+    if (found == layer.status_bars.end() || field != 0 || !found->second.field) return;
+    found->second.field->setText(text);
+}
+
+namespace {
 
 std::string text_value(const QString& text) {
     return text.toUtf8().toStdString();
@@ -186,149 +160,20 @@ int add_gadget(int id, GadgetKind kind, QWidget* widget, int x, int y, int width
     return 1;
 }
 
-// Main thread: runs the jobs other threads posted, oldest first, each outside the lock.
-void run_posted_jobs() {
-    for (;;) {
-        std::function<void()> job;
-        {
-            std::lock_guard lock(layer.calls_mutex);
-            if (layer.posted.empty()) return;
-            job = std::move(layer.posted.front());
-            layer.posted.pop_front();
-        }
-        job();
-    }
-}
-
-// Queues job and wakes the main thread's loop for it. Caller holds calls_mutex and has seen a hub.
-void post_locked(std::function<void()> job) {
-    layer.posted.push_back(std::move(job));
-    layer.hub->doorbell.raise();
-}
-
-// Hands job to the main thread's loop without waiting. False when the layer is not running.
-bool post_to_main_thread(std::function<void()> job) {
-    std::lock_guard lock(layer.calls_mutex);
-    if (!layer.hub) return false;
-    post_locked(std::move(job));
-    return true;
-}
-
-// Hands job to the main thread; the caller then waits with wait_for_main_thread until the job
-// raises the call's signal. Null when the layer is not running (nothing was posted).
-std::shared_ptr<MainThreadCall> call_main_thread(
-    std::function<void(const std::shared_ptr<MainThreadCall>&)> job) {
-    auto call = std::make_shared<MainThreadCall>();
-    std::lock_guard lock(layer.calls_mutex);
-    if (!layer.hub) return nullptr;
-    layer.calls.push_back(call);
-    post_locked([call, job = std::move(job)] { job(call); });
-    return call;
-}
-
-// True when the main thread finished the call, false when a stop request ended the wait.
-bool wait_for_main_thread(const std::shared_ptr<MainThreadCall>& call) {
-    const bool done = call->done.wait();
-    std::lock_guard lock(layer.calls_mutex);
-    std::erase(layer.calls, call);
-    return done;
-}
-
-void set_text_of_status_bar(int id, int field, const QString& text) {
-    auto found = layer.status_bars.find(id);
-    if (found == layer.status_bars.end() || field != 0 || !found->second.field) return;
-    found->second.field->setText(text);
-}
-
-// Calls from the worker hand over plain std::string copies and build the QStrings on the main
-// thread, so no implicitly shared Qt data is ever counted from two threads.
-void status_text_handler(int bar, int field, std::string_view text) {
-    if (on_main_thread()) {
-        set_text_of_status_bar(bar, field, qtext(text));
-        return;
-    }
-    auto call = call_main_thread(
-        [bar, field, text = std::string(text)](const std::shared_ptr<MainThreadCall>& call) {
-            set_text_of_status_bar(bar, field, qtext(text));
-            call->done.raise();
-        });
-    if (call) wait_for_main_thread(call);
-}
-
-QWidget* box_owner() {
-    auto found = layer.windows.find(0);
-    if (found != layer.windows.end() && found->second && found->second->isVisible())
-        return found->second;
-    return QApplication::activeWindow();
-}
-
-QMessageBox* new_box(const QString& title, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, box_owner());
-    box->setTextFormat(Qt::PlainText);
-    box->setWindowModality(Qt::ApplicationModal);
-    box->setObjectName(QStringLiteral("message_box"));
-    return box;
-}
-
-// Only one-button (OK) boxes exist in the program, so the flags do not change the box.
-int message_box_handler(std::string_view title, std::string_view text, int) {
-    if (on_main_thread()) {
-        QPointer<QMessageBox> box = new_box(qtext(title), qtext(text));
-        box->exec();
-        delete box.data();
-        return idok;
-    }
-    auto call = call_main_thread([title = std::string(title), text = std::string(text)](
-                                     const std::shared_ptr<MainThreadCall>& call) {
-        QMessageBox* box = new_box(qtext(title), qtext(text));
-        layer.boxes[call.get()] = box;
-        QObject::connect(box, &QDialog::finished, layer.hub, [call, box] {
-            layer.boxes.erase(call.get());
-            call->done.raise();
-            // Not from inside the box's own signal: delete it once control is back in the loop.
-            QMetaObject::invokeMethod(
-                layer.hub, [box = QPointer<QMessageBox>(box)] { delete box.data(); },
-                Qt::QueuedConnection);
-        });
-        box->show();
-    });
-    if (!call) return 0;
-    if (wait_for_main_thread(call)) return idok;
-    // Stopped while the box is up: take it down; nobody waits for its answer any more.
-    post_to_main_thread([call] {
-        auto found = layer.boxes.find(call.get());
-        if (found == layer.boxes.end()) return;
-        QPointer<QMessageBox> box = found->second;
-        layer.boxes.erase(found);
-        delete box.data();
-    });
-    return 0;
-}
-
 }  // namespace
 
 int start_window_layer() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !on_main_thread()) return 0;
-    {
-        std::lock_guard lock(layer.calls_mutex);
-        if (!layer.hub) layer.hub = new LayerHub;
-    }
+    if (!start_worker_calls()) return 0;
+    if (!layer.hub) layer.hub = new LayerHub;
     QApplication::setWindowIcon(application_icon());
-    install_ui_calls({&status_text_handler, &message_box_handler});
     return 1;
 }
 
 void release_window_layer() {
-    install_ui_calls({});
+    release_worker_calls();
     if (!on_main_thread()) return;
 
-    std::lock_guard lock(layer.calls_mutex);
-    const auto boxes =
-        std::exchange(layer.boxes, {});  // a box's last signals may still reach the map
-    for (const auto& [call, box] : boxes) delete box.data();
-    for (const auto& call : layer.calls) call->done.raise();
-    layer.calls.clear();
-    layer.posted.clear();  // drops the calls still waiting for the main thread
     for (auto& [id, window] : layer.windows) delete window.data();
     layer.windows.clear();
     layer.gadgets.clear();
@@ -360,6 +205,8 @@ int open_window(int id, int x, int y, int width, int height, std::string_view ti
     window->setObjectName(QStringLiteral("window%1").arg(id));
     window->setWindowTitle(qtext(title));
     window->setAutoFillBackground(true);
+    window->setAttribute(
+        Qt::WA_AlwaysShowToolTips);  // tooltips show while another window is active
     window->installEventFilter(layer.hub);
     window->resize(width, height);  // the client area; the frame comes on top of it
     if (!(flags & ws_thickframe)) window->setFixedSize(width, height);

@@ -20,7 +20,8 @@ IpAddressField::IpAddressField(QWidget* parent) : QFrame(parent) {
     setAutoFillBackground(true);
     setFocusPolicy(Qt::NoFocus);
 
-    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+    auto* digits =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
     for (int i = 0; i < 4; ++i) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("box%1").arg(i));
@@ -43,7 +44,8 @@ IpAddressField::IpAddressField(QWidget* parent) : QFrame(parent) {
 
 QString IpAddressField::dotted_text() const {
     QStringList parts;
-    for (const QLineEdit* box : boxes_) parts << QString::number(box->text().toInt());  // "" reads 0
+    for (const QLineEdit* box : boxes_)
+        parts << QString::number(box->text().toInt());  // "" reads 0
     return parts.join(QLatin1Char('.'));
 }
 
@@ -77,44 +79,45 @@ bool IpAddressField::eventFilter(QObject* watched, QEvent* event) {
     QLineEdit* box = boxes_[index];
     const auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-        return false;  // on some layouts the dot needs one of these first
-    default:
-        break;
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+            return false;  // on some layouts the dot needs one of these first
+        default:
+            break;
     }
     const bool just_moved_on = moved_on_by_digit_;
     moved_on_by_digit_ = false;
 
     switch (key->key()) {
-    case Qt::Key_Period:
-        if (index < 3 && !(just_moved_on && box->text().isEmpty())) enter_box(index + 1, false);
-        return true;  // a dot is never part of a box
-    case Qt::Key_Backspace:
-        if (box->text().isEmpty() && index > 0) {
-            enter_box(index - 1, true);
-            return true;
-        }
-        break;
-    case Qt::Key_Left:
-        if (box->cursorPosition() == 0 && !box->hasSelectedText() && index > 0) {
-            enter_box(index - 1, true);
-            return true;
-        }
-        break;
-    case Qt::Key_Right:
-        if (box->cursorPosition() == box->text().size() && !box->hasSelectedText() && index < 3) {
-            enter_box(index + 1, false);
-            boxes_[index + 1]->deselect();
-            boxes_[index + 1]->home(false);
-            return true;
-        }
-        break;
-    default:
-        break;
+        case Qt::Key_Period:
+            if (index < 3 && !(just_moved_on && box->text().isEmpty())) enter_box(index + 1, false);
+            return true;  // a dot is never part of a box
+        case Qt::Key_Backspace:
+            if (box->text().isEmpty() && index > 0) {
+                enter_box(index - 1, true);
+                return true;
+            }
+            break;
+        case Qt::Key_Left:
+            if (box->cursorPosition() == 0 && !box->hasSelectedText() && index > 0) {
+                enter_box(index - 1, true);
+                return true;
+            }
+            break;
+        case Qt::Key_Right:
+            if (box->cursorPosition() == box->text().size() && !box->hasSelectedText() &&
+                index < 3) {
+                enter_box(index + 1, false);
+                boxes_[index + 1]->deselect();
+                boxes_[index + 1]->home(false);
+                return true;
+            }
+            break;
+        default:
+            break;
     }
     return QFrame::eventFilter(watched, event);
 }

@@ -14,22 +14,22 @@ class QLineEdit;
 class IpAddressField : public QFrame {
     Q_OBJECT
 
-public:
+  public:
     explicit IpAddressField(QWidget* parent);
 
     // Dotted decimal, boxes in on-screen order, a blank box reading 0: "0.0.0.0" when blank.
     QString dotted_text() const;
 
-signals:
+  signals:
     // Once per edit of any box (each keystroke or paste that changes a box).
     void changed();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
-private:
+  private:
     void box_edited(int index);
     void enter_box(int index, bool at_end);
 

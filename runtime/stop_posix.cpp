@@ -1,7 +1,5 @@
 // Cooperative stop on POSIX: each stop state is an eventfd that becomes readable, and stays
 // readable, once a stop is requested, so a poll() on it ends every current and later wait.
-#include "runtime/stop.h"
-
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -13,8 +11,10 @@
 #include <climits>
 #include <thread>
 
+#include "runtime/stop.h"
+
 class StopState {
-public:
+  public:
     StopState() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
     ~StopState() {
         if (fd_ >= 0) close(fd_);
@@ -35,7 +35,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
     std::atomic<bool> requested_{false};
 };
@@ -57,15 +57,25 @@ void sleep_plainly(std::uint32_t ms) {
 
 }  // namespace
 
-std::shared_ptr<StopState> make_stop_state() { return std::make_shared<StopState>(); }
+std::shared_ptr<StopState> make_stop_state() {
+    return std::make_shared<StopState>();
+}
 
-void bind_stop_state(std::shared_ptr<StopState> state) { bound_state = std::move(state); }
+void bind_stop_state(std::shared_ptr<StopState> state) {
+    bound_state = std::move(state);
+}
 
-void request_stop(StopState& state) { state.request(); }
+void request_stop(StopState& state) {
+    state.request();
+}
 
-bool stop_requested() { return bound_state && bound_state->requested(); }
+bool stop_requested() {
+    return bound_state && bound_state->requested();
+}
 
-int stop_wait_fd() { return bound_state ? bound_state->fd() : -1; }
+int stop_wait_fd() {
+    return bound_state ? bound_state->fd() : -1;
+}
 
 bool wait_or_stop(std::uint32_t ms) {
     StopState* const state = bound_state.get();
@@ -80,12 +90,14 @@ bool wait_or_stop(std::uint32_t ms) {
         if (state->requested()) return true;
         int timeout_ms = -1;
         if (!forever) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) return false;
             timeout_ms = static_cast<int>(std::min<long long>(left, INT_MAX));
         }
         // Without an eventfd the flag is looked at every few milliseconds.
-        if (state->fd() < 0 && (timeout_ms < 0 || timeout_ms > flag_check_ms)) timeout_ms = flag_check_ms;
+        if (state->fd() < 0 && (timeout_ms < 0 || timeout_ms > flag_check_ms))
+            timeout_ms = flag_check_ms;
         pollfd watched{state->fd(), POLLIN, 0};  // poll passes over a negative descriptor
         if (poll(&watched, 1, timeout_ms) < 0 && errno != EINTR) {
             // Out of kernel memory or similar: back off instead of spinning, then look again.
@@ -94,4 +106,6 @@ bool wait_or_stop(std::uint32_t ms) {
     }
 }
 
-void sleep_ms(std::uint32_t ms) { (void)wait_or_stop(ms); }
+void sleep_ms(std::uint32_t ms) {
+    (void)wait_or_stop(ms);
+}

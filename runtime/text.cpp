@@ -33,9 +33,13 @@ bool matches_at(std::string_view text, std::size_t position, std::string_view se
 
 }  // namespace
 
-void assign(std::string& variable, std::string_view text) { variable.assign(as_text(text)); }
+void assign(std::string& variable, std::string_view text) {
+    variable.assign(as_text(text));
+}
 
-std::int32_t length(std::string_view text) { return static_cast<std::int32_t>(as_text(text).size()); }
+std::int32_t length(std::string_view text) {
+    return static_cast<std::int32_t>(as_text(text).size());
+}
 
 std::string_view mid_view(std::string_view text, std::int32_t start, std::int32_t count) {
     text = as_text(text);
@@ -59,7 +63,9 @@ std::string_view trim_left_view(std::string_view text) {
     return first == std::string_view::npos ? std::string_view() : text.substr(first);
 }
 
-std::string trim_left(std::string_view text) { return std::string(trim_left_view(text)); }
+std::string trim_left(std::string_view text) {
+    return std::string(trim_left_view(text));
+}
 
 std::string_view trim_right_view(std::string_view text) {
     text = as_text(text);
@@ -67,7 +73,9 @@ std::string_view trim_right_view(std::string_view text) {
     return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
-std::string trim_right(std::string_view text) { return std::string(trim_right_view(text)); }
+std::string trim_right(std::string_view text) {
+    return std::string(trim_right_view(text));
+}
 
 std::string_view nth_field_view(std::string_view text, std::int32_t index,
                                 std::string_view separator) {
@@ -116,7 +124,8 @@ void append_replace_all(std::string& result, std::string_view text, std::string_
     result.append(text.substr(copied));
 }
 
-std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement) {
+std::string replace_all(std::string_view text, std::string_view search,
+                        std::string_view replacement) {
     std::string result;
     result.reserve(as_text(text).size());
     append_replace_all(result, text, search, replacement);
@@ -157,14 +166,8 @@ std::int32_t truncate_to_int(double value) {
     return static_cast<std::int32_t>(truncated);
 }
 
-bool equals(std::string_view a, std::string_view b) { return as_text(a) == as_text(b); }
-
-void new_array(TextArray& array, std::int32_t upper_bound) {
-    array.assign(upper_bound < 0 ? 0 : static_cast<std::size_t>(upper_bound) + 1, std::string());
-}
-
-void new_array(IntArray& array, std::int32_t upper_bound) {
-    array.assign(upper_bound < 0 ? 0 : static_cast<std::size_t>(upper_bound) + 1, 0);
+bool equals(std::string_view a, std::string_view b) {
+    return as_text(a) == as_text(b);
 }
 
 MemoryBlock allocate_block(std::int32_t size) {
@@ -175,7 +178,9 @@ MemoryBlock allocate_block(std::int32_t size) {
     return block;
 }
 
-std::string peek_string(const MemoryBlock& block) { return peek_string(block, block.size); }
+std::string peek_string(const MemoryBlock& block) {
+    return peek_string(block, block.size);
+}
 
 std::string peek_string(const MemoryBlock& block, std::int32_t count) {
     if (!block.bytes || block.size <= 0 || count <= 0) return {};

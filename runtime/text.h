@@ -41,7 +41,8 @@ std::string trim_right(std::string_view text);
 std::string nth_field(std::string_view text, std::int32_t index, std::string_view separator);
 
 // One left-to-right pass; replaced text is never searched again. An empty search returns text.
-std::string replace_all(std::string_view text, std::string_view search, std::string_view replacement);
+std::string replace_all(std::string_view text, std::string_view search,
+                        std::string_view replacement);
 
 // The same texts as mid, trim_left, trim_right and nth_field, as views into text (valid as long as
 // text is), and replace_all's result appended to result (text must not be a view into result).
@@ -64,12 +65,6 @@ std::string to_decimal(std::int32_t number);
 std::int32_t truncate_to_int(double value);
 
 bool equals(std::string_view a, std::string_view b);
-
-// Arrays with upper bound n hold n + 1 elements, indexes 0..n.
-using TextArray = std::vector<std::string>;
-using IntArray = std::vector<std::int32_t>;
-void new_array(TextArray& array, std::int32_t upper_bound);
-void new_array(IntArray& array, std::int32_t upper_bound);
 
 // A zero-filled raw byte block; a size of 0 or less gives no block (bytes null, size 0).
 struct MemoryBlock {

@@ -1,6 +1,4 @@
 // Alarm tones through ALSA's default device, with a silent wait where there is no device.
-#include "runtime/tone.h"
-
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "runtime/stop.h"
+#include "runtime/tone.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ std::atomic<ToneOutput> tone_output{&play_through_device};
 void ignore_alsa_error(const char*, int, const char*, int, const char*, ...) {}
 
 class PcmDevice {
-public:
+  public:
     explicit PcmDevice(snd_pcm_t* pcm) : pcm_(pcm) {}
     ~PcmDevice() {
         snd_pcm_drop(pcm_);
@@ -44,7 +43,7 @@ public:
     PcmDevice& operator=(const PcmDevice&) = delete;
     snd_pcm_t* get() const { return pcm_; }
 
-private:
+  private:
     snd_pcm_t* pcm_;
 };
 
@@ -61,7 +60,8 @@ void fill_period(std::vector<std::int16_t>& samples, std::int64_t first_frame, s
     for (std::int64_t i = 0; i < frames; ++i) {
         // The phase is taken modulo one cycle of the frame count so it stays precise in long tones.
         const auto frame = (first_frame + i) % sample_rate_hz;
-        samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(tone_amplitude * std::sin(step * frame));
+        samples[static_cast<std::size_t>(i)] =
+            static_cast<std::int16_t>(tone_amplitude * std::sin(step * frame));
     }
 }
 
@@ -77,8 +77,8 @@ bool play_on_alsa(std::int32_t frequency_hz, std::int32_t duration_ms) {
     if (snd_pcm_open(&raw, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return false;
     const PcmDevice device(raw);
     snd_pcm_t* const pcm = device.get();
-    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, sample_rate_hz, 1,
-                           device_latency_us) < 0) {
+    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
+                           sample_rate_hz, 1, device_latency_us) < 0) {
         return false;
     }
 
@@ -89,7 +89,8 @@ bool play_on_alsa(std::int32_t frequency_hz, std::int32_t duration_ms) {
         if (stop_requested() || Clock::now() >= give_up) return true;
         const std::int64_t frames = std::min(period_frames, total_frames - written);
         fill_period(samples, written, frames, frequency_hz);
-        snd_pcm_sframes_t result = snd_pcm_writei(pcm, samples.data(), static_cast<snd_pcm_uframes_t>(frames));
+        snd_pcm_sframes_t result =
+            snd_pcm_writei(pcm, samples.data(), static_cast<snd_pcm_uframes_t>(frames));
         if (result == -EAGAIN) {
             snd_pcm_wait(pcm, device_wait_ms);
             continue;
@@ -107,7 +108,9 @@ bool play_on_alsa(std::int32_t frequency_hz, std::int32_t duration_ms) {
     snd_pcm_sframes_t pending = 0;
     while (snd_pcm_delay(pcm, &pending) == 0 && pending > 0 && Clock::now() < give_up) {
         const auto pending_ms = std::max<std::int64_t>(1, pending * 1000 / sample_rate_hz);
-        if (wait_or_stop(static_cast<std::uint32_t>(std::min<std::int64_t>(pending_ms, device_wait_ms)))) break;
+        if (wait_or_stop(
+                static_cast<std::uint32_t>(std::min<std::int64_t>(pending_ms, device_wait_ms))))
+            break;
     }
     return true;
 }
@@ -123,7 +126,9 @@ void play_tone(std::int32_t frequency_hz, std::int32_t duration_ms) {
     tone_output.load()(frequency_hz, duration_ms);
 }
 
-void set_tone_output(ToneOutput output) { tone_output = output ? output : &play_through_device; }
+void set_tone_output(ToneOutput output) {
+    tone_output = output ? output : &play_through_device;
+}
 
 void wait_tone_silently(std::int32_t, std::int32_t duration_ms) {
     if (duration_ms > 0) (void)wait_or_stop(static_cast<std::uint32_t>(duration_ms));

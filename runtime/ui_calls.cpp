@@ -19,7 +19,9 @@ std::atomic<decltype(UiCalls::message_box)> box_handler{&message_box_on_stderr};
 
 }  // namespace
 
-void set_status_text(int bar, int field, std::string_view text) { status_handler.load()(bar, field, text); }
+void set_status_text(int bar, int field, std::string_view text) {
+    status_handler.load()(bar, field, text);
+}
 
 int message_box(std::string_view title, std::string_view text, int flags) {
     return box_handler.load()(title, text, flags);

@@ -4,11 +4,14 @@
 #pragma once
 
 class WakeSignal {
-public:
+  public:
     WakeSignal();
     ~WakeSignal();
     WakeSignal(const WakeSignal&) = delete;
     WakeSignal& operator=(const WakeSignal&) = delete;
+
+    // False when the signal could not be made; it then never rings.
+    bool ready() const { return fd_ >= 0; }
 
     // Safe from any thread, any number of times.
     void raise();
@@ -22,6 +25,6 @@ public:
     // Lowers a raised signal so that it can be raised again.
     void lower();
 
-private:
+  private:
     int fd_;
 };

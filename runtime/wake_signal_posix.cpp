@@ -1,13 +1,13 @@
 // WakeSignal on an eventfd, waited for with poll() beside the thread's stop descriptor.
-#include "runtime/wake_signal.h"
-
-#include <cerrno>
-#include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+
 #include "runtime/stop.h"
+#include "runtime/wake_signal.h"
 
 namespace {
 

@@ -27,7 +27,8 @@ QPixmap icon_pixmap(int size) {
     trace.lineTo(s * 0.68, s * 0.62);
     trace.lineTo(s * 0.88, s * 0.62);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::white, std::max(1.5, s * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(
+        QPen(Qt::white, std::max(1.5, s * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPath(trace);
     return pixmap;
 }

@@ -1,10 +1,10 @@
 // The bins step: the bit table of the showbins reply, read by position, as one log line.
 #include "stats/bins_log.h"
 
-#include "app/settings.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
@@ -53,8 +53,11 @@ std::string bit_count_text(std::string_view cell) {
 LogStep write_bins() {
     ReplyLineViews reply_lines;
     split_reply_lines(settings.received_text, reply_lines);
-    const std::string date_stamp = format_date("%dd/%mm/%yy", current_date());
-    const std::string time_stamp = format_date("%hh:%ii", current_date());
+    // One reading of the clock for both stamps, so a line written at midnight never pairs the old
+    // day's date with the new day's time.
+    const std::int32_t now = current_date();
+    const std::string date_stamp = format_date("%dd/%mm/%yy", now);
+    const std::string time_stamp = format_date("%hh:%ii", now);
 
     const OpenedLog opened = open_log(settings.bins_log_name);
     if (opened.state == LogOpen::not_created) {

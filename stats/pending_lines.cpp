@@ -40,11 +40,15 @@ void write_pending_then(PendingLog& pending, const OpenedLog& opened, std::strin
     if (opened.state == LogOpen::created) write_string(log_file_number, header);
     for (const auto& waiting : pending.lines) write_string(log_file_number, waiting);
     write_string(log_file_number, line);
-    if (close_file(log_file_number) != 0) {
+    if (flush_file(log_file_number) != 0) {
+        close_file(log_file_number);
         pending.lines.clear();
         return;
     }
-    truncate_file(pending.name, opened.size_before);
+    // Cut back the file this step opened, never whatever the name names now: what was in the log
+    // before this step stays as it was.
+    truncate_open_file(log_file_number, opened.size_before);
+    close_file(log_file_number);
     if (!line.empty()) keep_pending(pending, std::move(line));
 }
 
@@ -53,8 +57,14 @@ void write_pending_then(PendingLog& pending, const OpenedLog& opened, std::strin
 OpenedLog open_log(std::string_view name) {
     if (file_size(name) > 0) {
         if (open_file(log_file_number, name) == 0) return {LogOpen::not_opened, 0};
-        const std::int64_t size = file_size(name);
-        file_seek(log_file_number, size);
+        // The size of the file just opened, not of the name, which may name another file by now.
+        const std::int64_t size = open_file_size(log_file_number);
+        const auto end_low_bits = static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+        if (size < 0 || file_seek(log_file_number, size) != end_low_bits) {
+            // Not at the end, a write would overwrite earlier lines: the line waits instead.
+            close_file(log_file_number);
+            return {LogOpen::not_opened, 0};
+        }
         return {LogOpen::appending, size};
     }
     if (create_file(log_file_number, name) == 0) return {LogOpen::not_created, 0};

@@ -3,10 +3,10 @@
 
 #include <array>
 
-#include "app/settings.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/alarm.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
@@ -38,8 +38,11 @@ std::string header_line(const ReplyLineViews& reply_lines, std::int32_t line_cou
 LogStep write_statistics() {
     ReplyLineViews reply_lines;
     const std::int32_t line_count = split_reply_lines(settings.received_text, reply_lines);
-    const std::string date_stamp = format_date("%dd/%mm/%yy", current_date());
-    const std::string time_stamp = format_date("%hh:%ii", current_date());
+    // One reading of the clock for both stamps, so a line written at midnight never pairs the old
+    // day's date with the new day's time.
+    const std::int32_t now = current_date();
+    const std::string date_stamp = format_date("%dd/%mm/%yy", now);
+    const std::string time_stamp = format_date("%hh:%ii", now);
 
     const OpenedLog opened = open_log(settings.stats_log_name);
     if (opened.state == LogOpen::not_created) {

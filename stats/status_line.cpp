@@ -3,9 +3,9 @@
 
 #include <mutex>
 
-#include "app/settings.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 
 namespace {
@@ -41,6 +41,13 @@ std::string pending_lines_status() {
 void show_collection_status(std::string_view time_stamp, std::string_view delta_crc_text) {
     std::lock_guard lock(status_mutex);
     shown_collection = concat("Collection: ", time_stamp, "   DeltaCRC: ", delta_crc_text);
+    shown_pending = pending_lines_status();
+    show_locked();
+}
+
+void show_cycle_status(std::string_view text) {
+    std::lock_guard lock(status_mutex);
+    shown_collection = text;
     shown_pending = pending_lines_status();
     show_locked();
 }

@@ -9,6 +9,10 @@
 // pending_lines_status().
 void show_collection_status(std::string_view time_stamp, std::string_view delta_crc_text);
 
+// Sets field 0 of the status bar to text (why a cycle ended without its collection), followed by
+// pending_lines_status(), so the count of waiting lines stays in sight.
+void show_cycle_status(std::string_view text);
+
 // Sets the status line again when pending_lines_status() changed since it was last set (the
 // bins step runs after the statistics step has set it).
 void refresh_collection_status();

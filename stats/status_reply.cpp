@@ -36,21 +36,13 @@ std::int32_t split_reply_lines(std::string_view reply, ReplyLineViews& reply_lin
     std::size_t next_index = 1;
     for (auto feed = reply.find('\n'); feed != std::string_view::npos;
          feed = reply.find('\n', line_start)) {
-        // The byte before the line feed is dropped unseen: it is the CR of a CR LF pair.
-        if (feed >= line_start + 2) {
-            reply_lines[next_index] = reply.substr(line_start, feed - 1 - line_start);
-        }
+        // Only a CR is dropped: a router whose lines end in a bare LF keeps every character.
+        const std::size_t end = feed > line_start && reply[feed - 1] == '\r' ? feed - 1 : feed;
+        reply_lines[next_index] = reply.substr(line_start, end - line_start);
         ++next_index;
         line_start = feed + 1;
     }
     return static_cast<std::int32_t>(line_feeds);
-}
-
-std::int32_t split_reply_lines(std::string_view reply, TextArray& reply_lines) {
-    ReplyLineViews views;
-    const std::int32_t line_feeds = split_reply_lines(reply, views);
-    reply_lines.assign(views.begin(), views.end());
-    return line_feeds;
 }
 
 std::string value_text(std::string_view line) {

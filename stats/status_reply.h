@@ -9,16 +9,14 @@
 
 #include "runtime/text.h"
 
+// The reply's lines as views into reply, valid while reply is unchanged, so a step copies no line.
+using ReplyLineViews = std::vector<std::string_view>;
+
 // Fills reply_lines from reply and returns N, the number of line feeds in it. Line k (1..N) is
 // stored at index k; index 0 and every index past N are empty. Each line is the bytes after the
-// previous line feed up to the line feed, without the one byte just before the line feed (the CR
-// of a CR LF pair, whatever that byte is). Text after the last line feed is not stored. The table
+// previous line feed up to the line feed, less a CR just before the line feed: lines ended by
+// CR LF and by a bare LF read the same. Text after the last line feed is not stored. The table
 // holds at least 257 entries and always at least N + 2, so index N + 1 can be read.
-std::int32_t split_reply_lines(std::string_view reply, TextArray& reply_lines);
-
-// The same lines at the same indexes as views into reply, valid while reply is unchanged: what
-// the log steps read, so a step copies no line.
-using ReplyLineViews = std::vector<std::string_view>;
 std::int32_t split_reply_lines(std::string_view reply, ReplyLineViews& reply_lines);
 
 // Reply lines that hold the error counters.

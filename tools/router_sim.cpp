@@ -48,7 +48,8 @@ struct Session {
     bool silent = false;
     bool parked = false;
     bool exiting = false;
-    bool skip_line_feed = false;  // a "\r" ended the last line, so a "\n" right after it is its part
+    bool skip_line_feed =
+        false;  // a "\r" ended the last line, so a "\n" right after it is its part
     bool sent_any = false;
     bool input_since_piece = false;
     bool wants_writable = false;
@@ -60,7 +61,8 @@ struct Session {
 
 std::int32_t grown(std::int32_t first, std::int32_t growth, int collection) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(first) +
-                                     static_cast<std::uint32_t>(growth) * static_cast<std::uint32_t>(collection));
+                                     static_cast<std::uint32_t>(growth) *
+                                         static_cast<std::uint32_t>(collection));
 }
 
 }  // namespace
@@ -89,7 +91,8 @@ struct RouterSim::Impl {
     }
 
     void log(const Session& session, std::string_view what) {
-        if (options.log) options.log("session " + std::to_string(session.number) + ": " + std::string(what));
+        if (options.log)
+            options.log("session " + std::to_string(session.number) + ": " + std::string(what));
     }
 
     template <typename Change>
@@ -122,47 +125,55 @@ struct RouterSim::Impl {
     void reply(Session& session, ReplyPoint point, std::string text) {
         if (session.silent) return;
         const ReplyFault& fault = options.faults[static_cast<std::size_t>(point)];
-        const bool applies = session.number >= fault.first_session && session.number <= fault.last_session;
+        const bool applies =
+            session.number >= fault.first_session && session.number <= fault.last_session;
         if (!applies) {
-            update_record(session, [&](SessionRecord& r) { r.replies[static_cast<std::size_t>(point)] = text; });
+            update_record(session, [&](SessionRecord& r) {
+                r.replies[static_cast<std::size_t>(point)] = text;
+            });
             queue(session, Piece{PieceKind::data, std::move(text), 0});
             return;
         }
         if (fault.replacement) text = *fault.replacement;
         if (fault.random_bytes > 0) {
             text.clear();
-            for (int i = 0; i < fault.random_bytes; ++i) text.push_back(static_cast<char>(next_random() & 0xFF));
+            for (int i = 0; i < fault.random_bytes; ++i)
+                text.push_back(static_cast<char>(next_random() & 0xFF));
         }
-        while (text.size() < static_cast<std::size_t>(std::max(fault.pad_to_bytes, 0))) text += filler_line;
+        while (text.size() < static_cast<std::size_t>(std::max(fault.pad_to_bytes, 0)))
+            text += filler_line;
         if (fault.zero_byte_at >= 0 && static_cast<std::size_t>(fault.zero_byte_at) < text.size()) {
             text[static_cast<std::size_t>(fault.zero_byte_at)] = '\0';
         }
-        update_record(session, [&](SessionRecord& r) { r.replies[static_cast<std::size_t>(point)] = text; });
+        update_record(session,
+                      [&](SessionRecord& r) { r.replies[static_cast<std::size_t>(point)] = text; });
 
         switch (fault.action) {
-        case ReplyAction::omit:
-            return;
-        case ReplyAction::fall_silent:
-            log(session, "falls silent");
-            session.silent = true;
-            session.pieces.clear();
-            return;
-        case ReplyAction::close:
-            queue(session, Piece{PieceKind::close, {}, fault.delay_ms});
-            return;
-        case ReplyAction::reset_midway:
-            queue(session, Piece{PieceKind::data, text.substr(0, std::max<std::size_t>(1, text.size() / 2)),
-                                 fault.delay_ms});
-            queue(session, Piece{PieceKind::reset, {}, 0});
-            return;
-        case ReplyAction::send:
-            break;
+            case ReplyAction::omit:
+                return;
+            case ReplyAction::fall_silent:
+                log(session, "falls silent");
+                session.silent = true;
+                session.pieces.clear();
+                return;
+            case ReplyAction::close:
+                queue(session, Piece{PieceKind::close, {}, fault.delay_ms});
+                return;
+            case ReplyAction::reset_midway:
+                queue(session, Piece{PieceKind::data,
+                                     text.substr(0, std::max<std::size_t>(1, text.size() / 2)),
+                                     fault.delay_ms});
+                queue(session, Piece{PieceKind::reset, {}, 0});
+                return;
+            case ReplyAction::send:
+                break;
         }
         std::size_t piece_bytes = text.size();
         if (fault.chunk_bytes > 0) {
             piece_bytes = static_cast<std::size_t>(fault.chunk_bytes);
         } else if (fault.chunks > 1) {
-            piece_bytes = (text.size() + static_cast<std::size_t>(fault.chunks) - 1) / static_cast<std::size_t>(fault.chunks);
+            piece_bytes = (text.size() + static_cast<std::size_t>(fault.chunks) - 1) /
+                          static_cast<std::size_t>(fault.chunks);
         }
         piece_bytes = std::max<std::size_t>(piece_bytes, 1);
         int wait_ms = fault.delay_ms;
@@ -201,9 +212,10 @@ struct RouterSim::Impl {
             session.collection = collection;
             const LineCounters& first = options.first_counters;
             const LineCounters& growth = options.counter_growth;
-            LineCounters counters{grown(first.fec, growth.fec, collection), grown(first.crc, growth.crc, collection),
-                                  grown(first.hec, growth.hec, collection), grown(first.ncd, growth.ncd, collection),
-                                  grown(first.ocd, growth.ocd, collection)};
+            LineCounters counters{
+                grown(first.fec, growth.fec, collection), grown(first.crc, growth.crc, collection),
+                grown(first.hec, growth.hec, collection), grown(first.ncd, growth.ncd, collection),
+                grown(first.ocd, growth.ocd, collection)};
             reply(session, ReplyPoint::status, show_adsl_reply(counters));
         } else if (line == "adsl showbins") {
             int variant = session.collection;
@@ -215,11 +227,14 @@ struct RouterSim::Impl {
         } else if (line == "exit") {
             session.exiting = true;
             update_record(session, [](SessionRecord& r) { r.completed = true; });
-            if (!session.silent && options.close_on_exit) queue(session, Piece{PieceKind::close, {}, 0});
+            if (!session.silent && options.close_on_exit)
+                queue(session, Piece{PieceKind::close, {}, 0});
         } else if (line.empty()) {
-            if (!session.silent) queue(session, Piece{PieceKind::data, std::string(prompt_text), 0});
+            if (!session.silent)
+                queue(session, Piece{PieceKind::data, std::string(prompt_text), 0});
         } else {
-            if (!session.silent) queue(session, Piece{PieceKind::data, std::string(unknown_command_text), 0});
+            if (!session.silent)
+                queue(session, Piece{PieceKind::data, std::string(unknown_command_text), 0});
         }
     }
 
@@ -258,7 +273,8 @@ struct RouterSim::Impl {
         while (session.fd >= 0 && !session.pieces.empty()) {
             Piece& head = session.pieces.front();
             if (!head.continuing) {
-                if (Clock::now() < session.head_since + std::chrono::milliseconds(head.wait_ms)) return;
+                if (Clock::now() < session.head_since + std::chrono::milliseconds(head.wait_ms))
+                    return;
                 if (options.lockstep && head.kind == PieceKind::data && session.sent_any &&
                     !session.input_since_piece) {
                     return;
@@ -274,7 +290,8 @@ struct RouterSim::Impl {
                 end_session(session, "reset");
                 return;
             }
-            ssize_t count = send(session.fd, head.bytes.data(), head.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ssize_t count =
+                send(session.fd, head.bytes.data(), head.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
             if (count < 0) {
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
                     session.wants_writable = true;
@@ -308,7 +325,8 @@ struct RouterSim::Impl {
             const auto due = session.head_since + std::chrono::milliseconds(head.wait_ms);
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
             if (left <= 0) continue;  // then it waits for input only
-            if (timeout < 0 || left < timeout) timeout = static_cast<int>(std::min<long long>(left, 60000));
+            if (timeout < 0 || left < timeout)
+                timeout = static_cast<int>(std::min<long long>(left, 60000));
         }
         return timeout;
     }
@@ -356,7 +374,9 @@ struct RouterSim::Impl {
 
             std::vector<pollfd> watched{{listen_fd, POLLIN, 0}, {wake_fd, POLLIN, 0}};
             for (const Session& session : sessions) {
-                watched.push_back({session.fd, static_cast<short>(POLLIN | (session.wants_writable ? POLLOUT : 0)), 0});
+                watched.push_back(
+                    {session.fd,
+                     static_cast<short>(POLLIN | (session.wants_writable ? POLLOUT : 0)), 0});
             }
             if (poll(watched.data(), watched.size(), next_timeout_ms()) < 0) {
                 if (errno == EINTR) continue;
@@ -370,7 +390,8 @@ struct RouterSim::Impl {
             const std::size_t polled = watched.size() - 2;
             if (watched[0].revents != 0) accept_session();
             for (std::size_t i = 0; i < polled; ++i) {
-                if (watched[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) read_session(sessions[i]);
+                if (watched[i + 2].revents & (POLLIN | POLLHUP | POLLERR))
+                    read_session(sessions[i]);
             }
         }
         for (Session& session : sessions) end_session(session, "closed at the simulator's stop");
@@ -383,9 +404,12 @@ struct RouterSim::Impl {
     }
 };
 
-RouterSim::RouterSim(RouterSimOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+RouterSim::RouterSim(RouterSimOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
 
-RouterSim::~RouterSim() { stop(); }
+RouterSim::~RouterSim() {
+    stop();
+}
 
 bool RouterSim::start() {
     Impl& sim = *impl_;
@@ -462,7 +486,8 @@ int RouterSim::collections() const {
 
 bool RouterSim::wait_for_sessions_started(int count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(impl_->mutex);
-    return impl_->changed.wait_for(lock, timeout, [&] { return static_cast<int>(impl_->records.size()) >= count; });
+    return impl_->changed.wait_for(
+        lock, timeout, [&] { return static_cast<int>(impl_->records.size()) >= count; });
 }
 
 bool RouterSim::wait_for_sessions_ended(int count, std::chrono::milliseconds timeout) {

@@ -78,8 +78,8 @@ struct RouterSimOptions {
 // What one session saw and did.
 struct SessionRecord {
     int number = 0;
-    std::string received;  // every byte the client sent, in order
-    std::string sent;      // every byte that went out
+    std::string received;                                // every byte the client sent, in order
+    std::string sent;                                    // every byte that went out
     std::array<std::string, reply_point_count> replies;  // the last reply shaped at each point
     bool logged_in = false;
     bool completed = false;  // "exit" was received
@@ -87,7 +87,7 @@ struct SessionRecord {
 };
 
 class RouterSim {
-public:
+  public:
     explicit RouterSim(RouterSimOptions options = {});
     ~RouterSim();  // stops
     RouterSim(const RouterSim&) = delete;
@@ -107,15 +107,17 @@ public:
     int collections() const;
 
     // Wait until this many sessions have been accepted, or have ended; false on timeout.
-    bool wait_for_sessions_started(int count, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    bool wait_for_sessions_ended(int count, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool wait_for_sessions_started(int count,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool wait_for_sessions_ended(int count,
+                                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
     // Moves the parking threshold (0: none); parked sessions below it get their greeting now.
     void set_park_from_session(int session);
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

@@ -102,12 +102,15 @@ int main(int argc, char** argv) {
         const std::string_view value = argv[++i];
         int number = 0;
         ReplyPoint point{};
-        auto fault = [&options, &point]() -> ReplyFault& { return options.faults[static_cast<std::size_t>(point)]; };
+        auto fault = [&options, &point]() -> ReplyFault& {
+            return options.faults[static_cast<std::size_t>(point)];
+        };
         if (option == "--address") {
             options.address = value;
         } else if (option == "--password") {
             options.password = value;
-        } else if (option == "--port" && parse_int(value, number) && number >= 0 && number <= 65535) {
+        } else if (option == "--port" && parse_int(value, number) && number >= 0 &&
+                   number <= 65535) {
             options.port = static_cast<std::uint16_t>(number);
         } else if (option == "--fec-growth" && parse_int(value, number)) {
             options.counter_growth.fec = number;
@@ -139,7 +142,8 @@ int main(int argc, char** argv) {
             fault().action = ReplyAction::reset_midway;
         } else if (option == "--fault-sessions") {
             std::size_t dash = value.find('-');
-            if (dash == std::string_view::npos || !parse_int(value.substr(0, dash), first_session) ||
+            if (dash == std::string_view::npos ||
+                !parse_int(value.substr(0, dash), first_session) ||
                 !parse_int(value.substr(dash + 1), last_session)) {
                 return fail("--fault-sessions wants A-B");
             }
@@ -171,8 +175,8 @@ int main(int argc, char** argv) {
     if (!sim.start()) return fail("cannot listen on " + options.address + ": " + sim.error());
     {
         std::lock_guard lock(output);
-        std::cout << "kelvastats-router-sim listening on " << options.address << ":" << sim.port() << ", password \""
-                  << options.password << "\"" << std::endl;
+        std::cout << "kelvastats-router-sim listening on " << options.address << ":" << sim.port()
+                  << ", password \"" << options.password << "\"" << std::endl;
     }
     int received = 0;
     sigwait(&stop_signals, &received);

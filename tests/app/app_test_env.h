@@ -13,7 +13,7 @@ class QWidget;
 // start_up() in a fresh temporary working directory (the logs land there); fails the test when
 // the window does not come up or cannot take the keyboard focus.
 class ProgramWindow {
-public:
+  public:
     ProgramWindow();
     ~ProgramWindow();  // releases the window layer and goes back to the previous directory
     ProgramWindow(const ProgramWindow&) = delete;
@@ -22,7 +22,7 @@ public:
     bool started() const { return started_; }
     QString dir() const { return dir_.path(); }
 
-private:
+  private:
     QTemporaryDir dir_;
     QString previous_dir_;
     bool started_ = false;

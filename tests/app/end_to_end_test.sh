@@ -30,8 +30,8 @@ if [ -z "${KELVA_E2E_IN_NAMESPACE:-}" ]; then
 fi
 
 ip link set lo up
-# shellcheck source-path=SCRIPTDIR source=../support/drive_window.sh
-source "$(dirname "$0")/../support/drive_window.sh"
+# shellcheck source-path=SCRIPTDIR source=../../harness/drive_window.sh
+source "$(dirname "$0")/../../harness/drive_window.sh"
 
 fail() {
   echo "FAIL: $*"

@@ -1,20 +1,21 @@
 // The main window as the user meets it: its gadgets, Tab order, fields that set the settings, and
 // Run refused without a password.
+#include "app/main_window.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
-#include "app/main_window.h"
-#include "app/settings.h"
 #include "app_test_env.h"
 #include "runtime/gadgets.h"
+#include "settings/settings.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void gadgetHasItsPlaceTextAndTooltip_data();
     void gadgetHasItsPlaceTextAndTooltip();
     void windowHasTitleClientAreaPositionAndCloseBoxOnly();
@@ -35,17 +36,27 @@ void MainWindowTest::gadgetHasItsPlaceTextAndTooltip_data() {
     QTest::addColumn<QString>("tooltip");
     QTest::newRow("0 Run") << 0 << "QPushButton" << QRect(20, 160, 60, 30) << "Run"
                            << "Start collecting data from the router";
-    QTest::newRow("1 Quit") << 1 << "QPushButton" << QRect(110, 160, 60, 30) << "Quit" << "Leave KelvaStats";
-    QTest::newRow("2 address") << 2 << "IpAddressField" << QRect(20, 30, 110, 20) << "0.0.0.0" << "";
+    QTest::newRow("1 Quit") << 1 << "QPushButton" << QRect(110, 160, 60, 30) << "Quit"
+                            << "Leave KelvaStats";
+    QTest::newRow("2 address") << 2 << "IpAddressField" << QRect(20, 30, 110, 20) << "0.0.0.0"
+                               << "";
     QTest::newRow("3 label") << 3 << "QLabel" << QRect(20, 10, 150, 13)
-                             << "Router IP Address             Port" << "";
-    QTest::newRow("4 label") << 4 << "QLabel" << QRect(20, 60, 100, 20) << "Router Password" << "";
-    QTest::newRow("5 password") << 5 << "QLineEdit" << QRect(20, 80, 150, 20) << "" << "";
-    QTest::newRow("6 interval") << 6 << "QLineEdit" << QRect(20, 130, 20, 20) << "1" << "";
-    QTest::newRow("10 alarm") << 10 << "QLineEdit" << QRect(120, 130, 50, 20) << "0" << "";
-    QTest::newRow("7 label") << 7 << "QLabel" << QRect(20, 110, 70, 20) << "Interval(Min)" << "";
-    QTest::newRow("9 label") << 9 << "QLabel" << QRect(95, 110, 110, 20) << "Alarm (CRC/Int)" << "";
-    QTest::newRow("11 port") << 11 << "QLineEdit" << QRect(140, 30, 30, 20) << "23" << "";
+                             << "Router IP Address             Port"
+                             << "";
+    QTest::newRow("4 label") << 4 << "QLabel" << QRect(20, 60, 100, 20) << "Router Password"
+                             << "";
+    QTest::newRow("5 password") << 5 << "QLineEdit" << QRect(20, 80, 150, 20) << ""
+                                << "";
+    QTest::newRow("6 interval") << 6 << "QLineEdit" << QRect(20, 130, 20, 20) << "1"
+                                << "";
+    QTest::newRow("10 alarm") << 10 << "QLineEdit" << QRect(120, 130, 50, 20) << "0"
+                              << "";
+    QTest::newRow("7 label") << 7 << "QLabel" << QRect(20, 110, 70, 20) << "Interval(Min)"
+                             << "";
+    QTest::newRow("9 label") << 9 << "QLabel" << QRect(95, 110, 110, 20) << "Alarm (CRC/Int)"
+                             << "";
+    QTest::newRow("11 port") << 11 << "QLineEdit" << QRect(140, 30, 30, 20) << "23"
+                             << "";
 }
 
 void MainWindowTest::gadgetHasItsPlaceTextAndTooltip() {
@@ -129,11 +140,16 @@ void MainWindowTest::tabSkipsRunOnceHidden() {
 // The setting a field writes, as text.
 static QString setting_of(int gadget) {
     switch (gadget) {
-    case password_gadget: return QString::fromStdString(settings.password.get());
-    case interval_gadget: return QString::number(settings.interval_ms.load());
-    case alarm_gadget: return QString::number(settings.alarm_threshold.load());
-    case address_gadget: return QString::fromStdString(settings.router_address.get());
-    case port_gadget: return QString::number(settings.port.load());
+        case password_gadget:
+            return QString::fromStdString(settings.password.get());
+        case interval_gadget:
+            return QString::number(settings.interval_ms.load());
+        case alarm_gadget:
+            return QString::number(settings.alarm_threshold.load());
+        case address_gadget:
+            return QString::fromStdString(settings.router_address.get());
+        case port_gadget:
+            return QString::number(settings.port.load());
     }
     return {};
 }
@@ -142,20 +158,34 @@ void MainWindowTest::typingSetsTheSetting_data() {
     QTest::addColumn<int>("gadget");
     QTest::addColumn<QString>("keys");  // typed after the field was emptied; '\b' is Backspace
     QTest::addColumn<QString>("setting");
-    QTest::newRow("interval 5 minutes") << interval_gadget << "5" << "300000";
-    QTest::newRow("interval emptied") << interval_gadget << "" << "0";
-    QTest::newRow("interval 0 minutes") << interval_gadget << "0" << "0";
-    QTest::newRow("interval largest that fits") << interval_gadget << "35791" << "2147460000";
-    QTest::newRow("interval one more is held at the top") << interval_gadget << "35792" << "2147483647";
-    QTest::newRow("interval 99999 is held at the top") << interval_gadget << "99999" << "2147483647";
-    QTest::newRow("interval refuses letters") << interval_gadget << "a5b" << "300000";
-    QTest::newRow("alarm") << alarm_gadget << "12" << "12";
-    QTest::newRow("port") << port_gadget << "2323" << "2323";
-    QTest::newRow("port refuses minus") << port_gadget << "-7" << "7";
-    QTest::newRow("password") << password_gadget << "secret" << "secret";
-    QTest::newRow("password typed and deleted") << password_gadget << "se\b\b" << "";
-    QTest::newRow("address typed in full") << address_gadget << "127.0.0.1" << "127.0.0.1";
-    QTest::newRow("address first box only") << address_gadget << "10" << "10.0.0.0";
+    QTest::newRow("interval 5 minutes") << interval_gadget << "5"
+                                        << "300000";
+    QTest::newRow("interval emptied") << interval_gadget << ""
+                                      << "0";
+    QTest::newRow("interval 0 minutes") << interval_gadget << "0"
+                                        << "0";
+    QTest::newRow("interval largest that fits") << interval_gadget << "35791"
+                                                << "2147460000";
+    QTest::newRow("interval one more is held at the top") << interval_gadget << "35792"
+                                                          << "2147483647";
+    QTest::newRow("interval 99999 is held at the top") << interval_gadget << "99999"
+                                                       << "2147483647";
+    QTest::newRow("interval refuses letters") << interval_gadget << "a5b"
+                                              << "300000";
+    QTest::newRow("alarm") << alarm_gadget << "12"
+                           << "12";
+    QTest::newRow("port") << port_gadget << "2323"
+                          << "2323";
+    QTest::newRow("port refuses minus") << port_gadget << "-7"
+                                        << "7";
+    QTest::newRow("password") << password_gadget << "secret"
+                              << "secret";
+    QTest::newRow("password typed and deleted") << password_gadget << "se\b\b"
+                                                << "";
+    QTest::newRow("address typed in full") << address_gadget << "127.0.0.1"
+                                           << "127.0.0.1";
+    QTest::newRow("address first box only") << address_gadget << "10"
+                                            << "10.0.0.0";
 }
 
 void MainWindowTest::typingSetsTheSetting() {

@@ -1,5 +1,7 @@
 // Run, Quit, the close box and program end with a real worker collecting from the simulated router
 // on loopback; the process exit is replaced by a recorder.
+#include "app/run_quit.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,12 +14,11 @@
 #include "app/event_loop.h"
 #include "app/main_window.h"
 #include "app/program_end.h"
-#include "app/run_quit.h"
-#include "app/settings.h"
 #include "app_test_env.h"
 #include "collect/threads.h"
 #include "runtime/file_layer.h"
 #include "runtime/gadgets.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "tools/router_sim.h"
@@ -81,7 +82,7 @@ void worker_writes_then_ends(std::int32_t) {
 class RunQuitTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void init();
     void cleanup();
@@ -91,7 +92,9 @@ private slots:
     void programEndOnWorkerThreadWritesOutFilesAndExitsZero();
 };
 
-void RunQuitTest::initTestCase() { main_thread_id = std::this_thread::get_id(); }
+void RunQuitTest::initTestCase() {
+    main_thread_id = std::this_thread::get_id();
+}
 
 void RunQuitTest::init() {
     exited = false;
@@ -101,7 +104,9 @@ void RunQuitTest::init() {
     reset_collection_status();
 }
 
-void RunQuitTest::cleanup() { set_process_exit(nullptr); }
+void RunQuitTest::cleanup() {
+    set_process_exit(nullptr);
+}
 
 void RunQuitTest::runCollectsUntilTheProgramEndsPromptly_data() {
     QTest::addColumn<bool>("by_close_box");
@@ -126,10 +131,12 @@ void RunQuitTest::runCollectsUntilTheProgramEndsPromptly() {
     run_action();  // a second Run starts nothing
     QCOMPARE(settings.worker_thread.load(), worker);
 
-    QTRY_VERIFY_WITH_TIMEOUT(status_text().startsWith(QStringLiteral("Collection: ")), collection_timeout_ms);
+    QTRY_VERIFY_WITH_TIMEOUT(status_text().startsWith(QStringLiteral("Collection: ")),
+                             collection_timeout_ms);
     QVERIFY(status_text().contains(QStringLiteral("   DeltaCRC: ")));
     // With the bins line written the worker is in its one-minute wait.
-    QTRY_COMPARE_WITH_TIMEOUT(data_lines(QStringLiteral("kelvabins.csv")), 1, collection_timeout_ms);
+    QTRY_COMPARE_WITH_TIMEOUT(data_lines(QStringLiteral("kelvabins.csv")), 1,
+                              collection_timeout_ms);
 
     QElapsedTimer ending;
     ending.start();

@@ -11,8 +11,8 @@
 #include <limits>
 #include <string>
 
-#include "app/settings.h"
 #include "loopback.h"
+#include "settings/settings.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"
 
@@ -27,11 +27,13 @@ TEST_F(CollectionWorker, FullCycleAtTheRealPaceSendsTheScriptAndWritesBothLogs) 
     const auto start = Clock::now();
     run_sessions(2);
 
-    EXPECT_GE(Clock::now() - start, 4 * std::chrono::milliseconds(pass_pause_ms)) << "four passes at least";
+    EXPECT_GE(Clock::now() - start, 4 * std::chrono::milliseconds(pass_pause_ms))
+        << "four passes at least";
     EXPECT_EQ(session(1).received, script);
     expect_logs_with_lines(1);
     EXPECT_EQ(fields_of(log_lines("kelvastats.csv").at(1)).at(0), "07/12/26");
-    EXPECT_EQ(bins_data_line(0), bins_line_for(showbins_reply(0))) << "the bins step saw the bins reply";
+    EXPECT_EQ(bins_data_line(0), bins_line_for(showbins_reply(0)))
+        << "the bins step saw the bins reply";
     EXPECT_EQ(statuses().back(), "Collection: 17:08   DeltaCRC: 0");
     EXPECT_TRUE(boxes().empty());
 }
@@ -109,7 +111,8 @@ TEST_F(CollectionWorker, ZeroByteEndsTheReceivedText) {
 TEST_F(CollectionWorker, MoreThan8192BytesWaitingAreReadAsTwoChunks) {
     RouterSimOptions options;
     options.faults[size_t(ReplyPoint::status)].pad_to_bytes = 9000;
-    options.faults[size_t(ReplyPoint::bins)].action = ReplyAction::omit;  // the rest is the 4th chunk
+    options.faults[size_t(ReplyPoint::bins)].action =
+        ReplyAction::omit;  // the rest is the 4th chunk
     start_sim(options, 2);
     run_sessions(2);
 
@@ -163,7 +166,8 @@ TEST_F(CollectionWorker, PasswordChangedBetweenCyclesIsSentInTheNext) {
 
 TEST_F(CollectionWorker, QuitEndsAConnectThatNeverCompletes) {
     loopback::FullListener router;
-    if (!router.holds_connects()) GTEST_SKIP() << "this kernel completes connects beyond a full backlog";
+    if (!router.holds_connects())
+        GTEST_SKIP() << "this kernel completes connects beyond a full backlog";
     const int already_pending = loopback::syn_sent_count(router.port());
     settings.port = router.port();
     start_worker();

@@ -29,7 +29,7 @@ inline sockaddr_in address_of(std::uint16_t port) {
 
 // One socket descriptor, closed with the object.
 class Socket {
-public:
+  public:
     explicit Socket(int fd = -1) : fd_(fd) {}
     ~Socket() { reset(); }
     Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
@@ -76,13 +76,13 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
 };
 
 // A listener on 127.0.0.1, on a free port.
 class Listener {
-public:
+  public:
     explicit Listener(int backlog = 8) : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in where = address_of(0);
         bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&where), sizeof where);
@@ -99,7 +99,7 @@ public:
         return Socket(accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
     }
 
-private:
+  private:
     Socket socket_;
     std::uint16_t port_ = 0;
 };
@@ -113,7 +113,8 @@ inline std::uint16_t unused_port() {
 inline bool connect_within(Socket& client, std::uint16_t port, int wait_ms) {
     client = Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     sockaddr_in where = address_of(port);
-    if (connect(client.fd(), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0) return true;
+    if (connect(client.fd(), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0)
+        return true;
     pollfd writable{client.fd(), POLLOUT, 0};
     return poll(&writable, 1, wait_ms) > 0;
 }
@@ -138,7 +139,7 @@ inline int syn_sent_count(std::uint16_t port) {
 // A listener whose accept queue is full: listen(fd, 0) takes one connection, and the connects
 // after it get no answer, so they stay pending until the system gives up after minutes.
 class FullListener {
-public:
+  public:
     FullListener() : listener_(0) {
         connect_within(queued_, listener_.port(), 2000);
         pending_connect_completed_ = connect_within(pending_, listener_.port(), 200);
@@ -147,7 +148,7 @@ public:
     // False when the kernel accepted a connection beyond the full queue after all.
     bool holds_connects() const { return !pending_connect_completed_; }
 
-private:
+  private:
     Listener listener_;
     Socket queued_;
     Socket pending_;

@@ -47,13 +47,26 @@ TEST(HostNameCheck, OnlyPlausibleNamesReachTheResolver) {
         bool plausible;
     };
     const Case cases[] = {
-        {"localhost", true},    {"router.home", true},  {"my-router.lan", true}, {"r2d2", true},
-        {"a b", false},         {"999.1.1.1", false},   {"1.2.3", false},        {"", false},
-        {"-router.lan", false}, {"router-.lan", false}, {"a..b", false},         {"host.", false},
-        {"x_y", false},         {"ex@mple", false},     {"0x7g.1", false},       {"router\n", false},
+        {"localhost", true},
+        {"router.home", true},
+        {"my-router.lan", true},
+        {"r2d2", true},
+        {"a b", false},
+        {"999.1.1.1", false},
+        {"1.2.3", false},
+        {"", false},
+        {"-router.lan", false},
+        {"router-.lan", false},
+        {"a..b", false},
+        {"host.", false},
+        {"x_y", false},
+        {"ex@mple", false},
+        {"0x7g.1", false},
+        {"router\n", false},
         {"255.255.255.255", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(looks_like_host_name(c.text), c.plausible) << '"' << c.text << '"';
+    for (const Case& c : cases)
+        EXPECT_EQ(looks_like_host_name(c.text), c.plausible) << '"' << c.text << '"';
     EXPECT_FALSE(looks_like_host_name(std::string(64, 'a') + ".lan")) << "a label of 64 characters";
 }
 
@@ -63,8 +76,15 @@ TEST(OpenConnection, UnusableAddressOrPortGivesNoConnection) {
         const char* address;
         std::int32_t port;
     } cases[] = {
-        {"", listener.port()},         {"a b", listener.port()}, {"999.1.1.1", listener.port()},
-        {"255.255.255.255", listener.port()}, {"127.0.0.1", 0},  {"127.0.0.1", 65536},
+        {"", listener.port()},
+        {"a b", listener.port()},
+        {"999.1.1.1", listener.port()},
+        {"255.255.255.255", listener.port()},
+        {"0.0.0.0", listener.port()},  // would reach the listener on this machine
+        {"0.1.2.3", listener.port()},
+        {"0", listener.port()},
+        {"127.0.0.1", 0},
+        {"127.0.0.1", 65536},
         {"127.0.0.1", loopback::unused_port()},
     };
     for (const auto& c : cases) {
@@ -122,7 +142,8 @@ TEST(ConnectionClosed, SilentRouterIsNotClosedButOneThatClosedOrResetIs) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!connection_closed(pair.client) && std::chrono::steady_clock::now() < deadline) {
             unsigned char buffer[8];
-            if (connection_event(pair.client) == data_network_event) receive_bytes(pair.client, buffer, sizeof buffer);
+            if (connection_event(pair.client) == data_network_event)
+                receive_bytes(pair.client, buffer, sizeof buffer);
             std::this_thread::yield();
         }
         EXPECT_TRUE(connection_closed(pair.client)) << (reset ? "reset" : "closed");
@@ -145,7 +166,8 @@ TEST(SendText, RouterThatHasGoneGivesMinusOneNotASignal) {
     ASSERT_NE(pair.client, nullptr);
     pair.router.reset_connection();
     std::int32_t result = 0;
-    for (int attempt = 0; attempt < 100 && result >= 0; ++attempt) result = send_text(pair.client, "exit\r");
+    for (int attempt = 0; attempt < 100 && result >= 0; ++attempt)
+        result = send_text(pair.client, "exit\r");
     EXPECT_EQ(result, -1);
 }
 

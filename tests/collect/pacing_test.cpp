@@ -9,15 +9,15 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
+#include "harness/context_switches.h"
+#include "harness/pass_probe.h"
+#include "harness/quiet_calls.h"
+#include "harness/temp_dir.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
-#include "tests/support/context_switches.h"
-#include "tests/support/pass_probe.h"
-#include "tests/support/quiet_calls.h"
-#include "tests/support/temp_dir.h"
 #include "tools/router_sim.h"
 
 namespace {

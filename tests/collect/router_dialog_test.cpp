@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "app/settings.h"
 #include "collect/network.h"
 #include "loopback.h"
+#include "settings/settings.h"
 
 namespace {
 
 class RouterDialog : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reset_settings_to_defaults();
         settings.password = "pa ss";
@@ -59,7 +59,8 @@ TEST_F(RouterDialog, EachStateSendsItsLineEndedByACarriageReturnOnly) {
         settings.dialog_finished = 0;
         EXPECT_EQ(bytes_of_one_step(), line.bytes) << "state " << line.state;
         EXPECT_EQ(settings.dialog_finished, line.finished) << "state " << line.state;
-        EXPECT_EQ(settings.dialog_state, static_cast<std::int32_t>(static_cast<std::uint32_t>(line.state) + 1u))
+        EXPECT_EQ(settings.dialog_state,
+                  static_cast<std::int32_t>(static_cast<std::uint32_t>(line.state) + 1u))
             << "the state advances for every value";
     }
 }

@@ -36,7 +36,8 @@ TEST(RouterSim, AcceptsLinesEndedByCrLfOrCrLfAndChecksThePassword) {
         EXPECT_TRUE(session.completed);
         EXPECT_EQ(sim.collections(), 1);
         EXPECT_NE(session.sent.find("Login incorrect"), std::string::npos);
-        EXPECT_EQ(session.sent.find("Unknown command"), std::string::npos) << "an empty line crept in";
+        EXPECT_EQ(session.sent.find("Unknown command"), std::string::npos)
+            << "an empty line crept in";
     }
 }
 
@@ -64,7 +65,8 @@ std::vector<std::string> listening_addresses(std::uint16_t port) {
 TEST(RouterSim, ListensOnLoopbackOnlyUnlessToldOtherwise) {
     RouterSim sim;
     ASSERT_TRUE(sim.start()) << sim.error();
-    EXPECT_EQ(listening_addresses(sim.port()), std::vector<std::string>{"0100007F"}) << "127.0.0.1 alone";
+    EXPECT_EQ(listening_addresses(sim.port()), std::vector<std::string>{"0100007F"})
+        << "127.0.0.1 alone";
 }
 
 }  // namespace

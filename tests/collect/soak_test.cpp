@@ -18,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "tools/router_replies.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"

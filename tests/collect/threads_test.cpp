@@ -92,7 +92,9 @@ TEST(Threads, ThreadKillingItselfOnlyRequestsItsStop) {
 
 std::atomic<std::int32_t> parameter_seen{0};
 
-void note_parameter(std::int32_t parameter) { parameter_seen = parameter; }
+void note_parameter(std::int32_t parameter) {
+    parameter_seen = parameter;
+}
 
 TEST(Threads, EntryGetsItsParameterAndAFinishedThreadIsNotRunning) {
     ThreadRecord* thread = start_thread(&note_parameter, 42);

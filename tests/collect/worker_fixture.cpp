@@ -1,15 +1,15 @@
 // The shared set-up of the worker tests and the helpers that read the logs it leaves.
 #include "worker_fixture.h"
 
-#include "app/settings.h"
+#include "harness/test_clock.h"
 #include "runtime/date.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
-#include "tests/support/test_clock.h"
 
 Observed observed;
 
@@ -91,7 +91,7 @@ std::string bins_line_for(const std::string& text) {
 }
 
 std::string stats_columns_for(const std::string& text) {
-    TextArray reply_lines;
+    ReplyLineViews reply_lines;
     const std::int32_t line_count = split_reply_lines(text, reply_lines);
     std::string columns;
     for (std::int32_t k = 2; k <= line_count + 1; ++k)

@@ -17,8 +17,8 @@
 
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
+#include "harness/temp_dir.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
 #include "tools/router_sim.h"
 
 using namespace std::chrono_literals;

@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "app/settings.h"
 #include "collect/collection_worker.h"
+#include "settings/settings.h"
 #include "tools/router_sim.h"
 #include "worker_fixture.h"
 

@@ -17,16 +17,18 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
 #include "collect/collection_worker.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 
 namespace {
 
 void no_tone(std::int32_t, std::int32_t) {}
 void no_status(int, int, std::string_view) {}
-int no_box(std::string_view, std::string_view, int) { return 1; }
+int no_box(std::string_view, std::string_view, int) {
+    return 1;
+}
 
 int listener = -1;
 std::uint16_t listener_port = 0;
@@ -42,7 +44,8 @@ bool prepare() {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(listener, 4) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        listen(listener, 4) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         std::abort();
     }
     listener_port = ntohs(address.sin_port);
@@ -55,7 +58,8 @@ std::vector<std::string> split_chunks(const std::uint8_t* data, std::size_t size
     std::vector<std::string> chunks;
     std::size_t at = 0;
     while (at + 2 <= size && chunks.size() < 16) {
-        const std::size_t length = std::min<std::size_t>(data[at] | (data[at + 1] << 8), size - at - 2);
+        const std::size_t length =
+            std::min<std::size_t>(data[at] | (data[at + 1] << 8), size - at - 2);
         // An empty chunk would never be answered: the router would only wait.
         if (length > 0) chunks.emplace_back(reinterpret_cast<const char*>(data + at + 2), length);
         at += 2 + length;

@@ -1,17 +1,18 @@
 // Feeds arbitrary bytes to both log steps as the router's reply, writing real logs into a
 // temporary directory: no reply may crash, leak or reach undefined behaviour.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
-#include "app/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/text.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
 
@@ -19,7 +20,9 @@ namespace {
 
 void no_tone(std::int32_t, std::int32_t) {}
 void no_status(int, int, std::string_view) {}
-int no_box(std::string_view, std::string_view, int) { return 1; }
+int no_box(std::string_view, std::string_view, int) {
+    return 1;
+}
 
 bool prepare() {
     char dir[] = "/tmp/kelva-fuzz-replies-XXXXXX";

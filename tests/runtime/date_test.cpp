@@ -5,12 +5,12 @@
 
 #include <climits>
 
-#include "tests/support/test_clock.h"
+#include "harness/test_clock.h"
 
 namespace {
 
 class Dates : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { set_clock_source(nullptr); }
 };
 
@@ -28,16 +28,29 @@ TEST_F(Dates, ValuesCountWallClockSecondsFrom1970) {
 
 TEST_F(Dates, InvalidFieldsGiveMinusOne) {
     const WallClock invalid[] = {
-        {2026, 1, 1, 0, 0, 60}, {2026, 1, 1, 0, 60, 0}, {2026, 1, 1, 24, 0, 0}, {2026, 1, 1, 0, -1, 0},
-        {2026, 1, 0, 0, 0, 0},  {2026, 1, 32, 0, 0, 0}, {2026, 0, 1, 0, 0, 0},  {2026, 13, 1, 0, 0, 0},
-        {0, 1, 1, 0, 0, 0},     {2026, 4, 31, 0, 0, 0}, {2026, 6, 31, 0, 0, 0}, {2026, 9, 31, 0, 0, 0},
-        {2026, 11, 31, 0, 0, 0}, {2024, 2, 30, 0, 0, 0}, {2026, 2, 29, 0, 0, 0}, {2100, 2, 29, 0, 0, 0},
+        {2026, 1, 1, 0, 0, 60},
+        {2026, 1, 1, 0, 60, 0},
+        {2026, 1, 1, 24, 0, 0},
+        {2026, 1, 1, 0, -1, 0},
+        {2026, 1, 0, 0, 0, 0},
+        {2026, 1, 32, 0, 0, 0},
+        {2026, 0, 1, 0, 0, 0},
+        {2026, 13, 1, 0, 0, 0},
+        {0, 1, 1, 0, 0, 0},
+        {2026, 4, 31, 0, 0, 0},
+        {2026, 6, 31, 0, 0, 0},
+        {2026, 9, 31, 0, 0, 0},
+        {2026, 11, 31, 0, 0, 0},
+        {2024, 2, 30, 0, 0, 0},
+        {2026, 2, 29, 0, 0, 0},
+        {2100, 2, 29, 0, 0, 0},
         // Outside what a date value holds.
-        {1969, 12, 31, 23, 59, 59}, {2038, 1, 19, 3, 14, 8},
+        {1969, 12, 31, 23, 59, 59},
+        {2038, 1, 19, 3, 14, 8},
     };
     for (const auto& f : invalid) {
-        EXPECT_EQ(date_value(f), -1) << f.year << "-" << f.month << "-" << f.day << " " << f.hour << ":"
-                                     << f.minute << ":" << f.second;
+        EXPECT_EQ(date_value(f), -1) << f.year << "-" << f.month << "-" << f.day << " " << f.hour
+                                     << ":" << f.minute << ":" << f.second;
     }
     EXPECT_NE(date_of(2024, 2, 29), -1);
     EXPECT_NE(date_of(2000, 2, 29), -1);
@@ -45,7 +58,11 @@ TEST_F(Dates, InvalidFieldsGiveMinusOne) {
 }
 
 TEST_F(Dates, MasksReplaceTokensInAnyCaseAndCopyTheRest) {
-    struct Case { std::string_view mask; std::int32_t date; std::string_view expected; };
+    struct Case {
+        std::string_view mask;
+        std::int32_t date;
+        std::string_view expected;
+    };
     const std::int32_t morning = date_of(2026, 12, 7, 9, 5, 3);
     const Case cases[] = {
         {"%yyyy-%mm-%dd %hh:%ii:%ss", 0, "1970-01-01 00:00:00"},

@@ -11,15 +11,15 @@
 #include <filesystem>
 #include <string>
 
+#include "harness/temp_dir.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 class FileLayer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
     void TearDown() override { close_all_files(); }
     std::string path(const char* name) const { return (fs::path(dir_.path()) / name).string(); }
@@ -170,12 +170,18 @@ TEST_F(FileLayer, NumbersBeyondTheFirstSlotsAndCloseAll) {
     EXPECT_EQ(close_file(40), 0);
 }
 
-TEST_F(FileLayer, TruncateTakesBackTheTail) {
-    write_file_bytes(path("log"), "line1\r\nhalf");
-    EXPECT_EQ(truncate_file(path("log"), 7), 1);
+TEST_F(FileLayer, TruncateTakesBackTheTailOfTheOpenFile) {
+    write_file_bytes(path("log"), "line1\r\n");
+    ASSERT_NE(open_file(0, path("log")), 0);
+    EXPECT_EQ(open_file_size(0), 7);
+    file_seek(0, 7);
+    write_string(0, "half");  // still in the buffer: the cut writes it out first
+    EXPECT_EQ(truncate_open_file(0, 7), 1);
+    EXPECT_EQ(flush_file(0), 1);
+    EXPECT_EQ(close_file(0), 1);
     EXPECT_EQ(read_file_bytes(path("log")), "line1\r\n");
-    EXPECT_EQ(truncate_file(path("missing"), 0), 0);
-    EXPECT_EQ(truncate_file("", 0), 0);
+    EXPECT_EQ(truncate_open_file(0, 0), 0);
+    EXPECT_EQ(open_file_size(0), -1);
 }
 
 // A file size limit makes write(2) fail with EFBIG part way through a piece. The child reports

@@ -1,7 +1,6 @@
 // Stop requests ending waits on other threads, plain sleeps on threads without a stop state, and
 // the alarm tone's timing with and without a stop.
 #include "runtime/stop.h"
-#include "runtime/tone.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,12 +10,15 @@
 #include <thread>
 #include <utility>
 
+#include "runtime/tone.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 constexpr std::uint32_t no_limit_ms = 0xFFFFFFFFu;
-// Generous bound for "at once": far below the waits that are interrupted, far above scheduling noise.
+// Generous bound for "at once": far below the waits that are interrupted, far above scheduling
+// noise.
 constexpr auto prompt = milliseconds(2000);
 
 milliseconds elapsed_since(Clock::time_point start) {
@@ -44,7 +46,7 @@ std::pair<milliseconds, bool> stopped_from_outside(Wait wait) {
 }
 
 class Stop : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { bind_stop_state(nullptr); }
 };
 

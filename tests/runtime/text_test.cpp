@@ -4,31 +4,42 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 namespace {
 
 TEST(Text, MidPositionsOutOfRange) {
-    struct Case { std::string_view text; std::int32_t start, count; std::string_view expected; };
+    struct Case {
+        std::string_view text;
+        std::int32_t start, count;
+        std::string_view expected;
+    };
     const Case cases[] = {
-        {"abc", 0, 2, "ab"}, {"abc", 1, 2, "ab"},     {"abc", -7, 1, "a"},   {"abc", 3, 5, "c"},
-        {"abc", 4, 1, ""},   {"abc", 2, -1, ""},      {"abc", 2, 0, ""},     {"abc", INT_MAX, 1, ""},
-        {"abc", 2, INT_MAX, "bc"}, {"", 1, 1, ""}, {{"ab\0cd", 5}, 3, 2, ""},
+        {"abc", 0, 2, "ab"}, {"abc", 1, 2, "ab"},       {"abc", -7, 1, "a"},
+        {"abc", 3, 5, "c"},  {"abc", 4, 1, ""},         {"abc", 2, -1, ""},
+        {"abc", 2, 0, ""},   {"abc", INT_MAX, 1, ""},   {"abc", 2, INT_MAX, "bc"},
+        {"", 1, 1, ""},      {{"ab\0cd", 5}, 3, 2, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(mid(c.text, c.start, c.count), c.expected) << c.text << " " << c.start << " " << c.count;
+        EXPECT_EQ(mid(c.text, c.start, c.count), c.expected)
+            << c.text << " " << c.start << " " << c.count;
     }
 }
 
 TEST(Text, NthFieldEmptyAndMissingFields) {
-    struct Case { std::string_view text; std::int32_t index; std::string_view separator, expected; };
+    struct Case {
+        std::string_view text;
+        std::int32_t index;
+        std::string_view separator, expected;
+    };
     const Case cases[] = {
-        {"a,b,,c", 3, ",", ""}, {"a,b,,c", 4, ",", "c"}, {"a,b", 3, ",", ""},  {"a,b", 0, ",", "a"},
-        {"a,b", -4, ",", "a"},  {"a,", 2, ",", ""},      {"a,", 3, ",", ""},   {"k=v=w", 2, "=xyz", "v"},
-        {"abc", 1, "", "abc"},  {"abc", 2, "", ""},      {"x\ty", 2, "\t", "y"}, {"", 1, ",", ""},
+        {"a,b,,c", 3, ",", ""}, {"a,b,,c", 4, ",", "c"},   {"a,b", 3, ",", ""},
+        {"a,b", 0, ",", "a"},   {"a,b", -4, ",", "a"},     {"a,", 2, ",", ""},
+        {"a,", 3, ",", ""},     {"k=v=w", 2, "=xyz", "v"}, {"abc", 1, "", "abc"},
+        {"abc", 2, "", ""},     {"x\ty", 2, "\t", "y"},    {"", 1, ",", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(nth_field(c.text, c.index, c.separator), c.expected) << c.text << " #" << c.index;
@@ -36,12 +47,16 @@ TEST(Text, NthFieldEmptyAndMissingFields) {
 }
 
 TEST(Text, ReplaceAllNeverRescansItsOutput) {
-    struct Case { std::string_view text, search, replacement, expected; };
+    struct Case {
+        std::string_view text, search, replacement, expected;
+    };
     const Case cases[] = {
-        {"12.5 dB", "dB", "", "12.5 "}, {"12.5 DB", "dB", "", "12.5 DB"}, {"a  b", "  ", " ", "a b"},
-        {"   ", "  ", " ", "  "},       {"    ", "  ", " ", "  "},         {"     ", "  ", " ", "   "},
-        {"      ", "  ", " ", "   "},   {"aaa", "aa", "a", "aa"},           {"ab d", "dB", "", "ab d"},
-        {"xdBdBx", "dB", "", "xx"},     {"abc", "b", "bb", "abbc"},
+        {"12.5 dB", "dB", "", "12.5 "}, {"12.5 DB", "dB", "", "12.5 DB"},
+        {"a  b", "  ", " ", "a b"},     {"   ", "  ", " ", "  "},
+        {"    ", "  ", " ", "  "},      {"     ", "  ", " ", "   "},
+        {"      ", "  ", " ", "   "},   {"aaa", "aa", "a", "aa"},
+        {"ab d", "dB", "", "ab d"},     {"xdBdBx", "dB", "", "xx"},
+        {"abc", "b", "bb", "abbc"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(replace_all(c.text, c.search, c.replacement), c.expected) << "[" << c.text << "]";
@@ -58,12 +73,28 @@ TEST(Text, TrimRemovesOnlyBlanks) {
 }
 
 TEST(Text, ToNumberSignsSeparatorsAndWrapAround) {
-    struct Case { std::string_view text; std::int32_t expected; };
+    struct Case {
+        std::string_view text;
+        std::int32_t expected;
+    };
     const Case cases[] = {
-        {" \t-12abc", -12},    {"+7", 7},       {"- 5", 0},         {"+-3", 0},          {"12.9", 12},
-        {"1,5", 1},            {"abc", 0},      {"", 0},            {"\n5", 0},          {"\r5", 0},
-        {"4294967297", 1},     {"4294967295", -1}, {"2147483648", INT_MIN}, {"-2147483648", INT_MIN},
-        {"2147483647", INT_MAX}, {"-0", 0},     {"007", 7},
+        {" \t-12abc", -12},
+        {"+7", 7},
+        {"- 5", 0},
+        {"+-3", 0},
+        {"12.9", 12},
+        {"1,5", 1},
+        {"abc", 0},
+        {"", 0},
+        {"\n5", 0},
+        {"\r5", 0},
+        {"4294967297", 1},
+        {"4294967295", -1},
+        {"2147483648", INT_MIN},
+        {"-2147483648", INT_MIN},
+        {"2147483647", INT_MAX},
+        {"-0", 0},
+        {"007", 7},
     };
     for (const auto& c : cases) EXPECT_EQ(to_number(c.text), c.expected) << "[" << c.text << "]";
 }
@@ -126,7 +157,8 @@ TEST(Text, PeekStringStopsAtZeroCountOrBlockEnd) {
     EXPECT_EQ(peek_string(abc_def, 0), "");
     EXPECT_EQ(peek_string(abc_def, -1), "");
     EXPECT_EQ(peek_string(allocate_block(8)), "");
-    // No zero byte at all: the text ends with the block (the sanitizer build catches a read past it).
+    // No zero byte at all: the text ends with the block (the sanitizer build catches a read past
+    // it).
     const MemoryBlock full = block_of("abcdef");
     EXPECT_EQ(peek_string(full, 3), "abc");
     EXPECT_EQ(peek_string(full, 100), "abcdef");

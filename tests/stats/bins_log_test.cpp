@@ -3,8 +3,8 @@
 
 #include <sys/stat.h>
 
-#include "app/settings.h"
 #include "runtime/file_layer.h"
+#include "settings/settings.h"
 #include "stats_test_env.h"
 #include "tools/router_replies.h"
 
@@ -24,9 +24,13 @@ std::int32_t columns(const std::string& line) {
 TEST(BitCountText, TakesTheFifthFieldAfterPairsOfBlanksBecomeOne) {
     const std::pair<std::string, std::string> cases[] = {
         {"   7   8   9  10  11", "9"},  // three blanks become two: empty fields count
-        {"  1  2  3  4  5  6  ", "5"}, {"    0   10.0    0   ", "0"},  // the simulated router's
-                                                                       // layout
-        {"  231   25.3    3   ", "3"}, {"1 2 3 4 12x", "12x"},        {"1 2 3", ""}, {"", ""},
+        {"  1  2  3  4  5  6  ", "5"},
+        {"    0   10.0    0   ", "0"},  // the simulated router's
+                                        // layout
+        {"  231   25.3    3   ", "3"},
+        {"1 2 3 4 12x", "12x"},
+        {"1 2 3", ""},
+        {"", ""},
     };
     for (const auto& [cell, bits] : cases)
         EXPECT_EQ(bit_count_text(cell), bits) << '"' << cell << '"';

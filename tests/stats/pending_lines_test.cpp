@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
+#include "stats/status_line.h"
 #include "stats_test_env.h"
 #include "tests/support/file_size_limit.h"
 #include "tools/router_replies.h"
@@ -134,6 +136,34 @@ TEST_F(PendingLines, FailedWriteLeavesTheLogAsItWasAndKeepsTheLine) {
     collect({812, 9, 0, 0, 0}, 10);
     collect({812, 10, 0, 0, 0}, 11);
     EXPECT_EQ(read_file_bytes(stats_log), test_data("stats_pending_in_order.csv"));
+}
+
+TEST_F(PendingLines, FailedWriteCutsBackTheOpenedLogNotTheFileNowOfItsName) {
+    collect({812, 3, 0, 0, 0}, 8);
+    const std::string before = read_file_bytes(stats_log);
+    const OpenedLog opened = open_log(stats_log);
+    ASSERT_EQ(opened.state, LogOpen::appending);
+    ASSERT_EQ(opened.size_before, static_cast<std::int64_t>(before.size()));
+    // The log is moved away while the step holds it open, and another file takes its name.
+    ASSERT_EQ(std::rename(stats_log.c_str(), "moved.csv"), 0);
+    const std::string other(before.size() * 2, 'x');
+    write_file_bytes(stats_log, other);
+    {
+        const FileSizeLimit limit(before.size() + 10);
+        ASSERT_TRUE(limit.active());
+        append_log_line(LogKind::statistics, stats_log, opened, "", std::string(200, 'y') + "\r\n");
+    }
+    EXPECT_EQ(read_file_bytes("moved.csv"), before);
+    EXPECT_EQ(read_file_bytes(stats_log), other);
+    EXPECT_EQ(pending_line_count(LogKind::statistics), 1);
+}
+
+TEST_F(PendingLines, CycleEndedWithoutCollectionStillShowsWhatWaits) {
+    collect({812, 3, 0, 0, 0}, 8);
+    collect_unopenable({812, 5, 0, 0, 0}, 9);
+    show_cycle_status("17:10 router closed the connection");
+    EXPECT_EQ(recorded.statuses.back(),
+              "17:10 router closed the connection   kelvastats.csv not written: 1 pending");
 }
 
 TEST_F(PendingLines, BinsLinePendingIsShownAfterTheStatisticsPart) {

@@ -77,23 +77,6 @@ TEST(ReusedBuffers, AppendedLabelsAndValuesAreTheColumnsTextsAfterWhatWasThere) 
     }
 }
 
-TEST(ReusedBuffers, ReplyLineViewsAreTheCopiedLines) {
-    LineMaker maker;
-    for (int k = 0; k < 200; ++k) {
-        // Lines joined by LF and CR LF, so the dropped byte before a line feed is sometimes not a
-        // CR.
-        std::string reply;
-        for (int line = 0; line < 300; ++line) reply += maker.next(12) + (line % 3 ? "\r\n" : "\n");
-        reply += maker.next(12);
-        TextArray copies;
-        ReplyLineViews views;
-        ASSERT_EQ(split_reply_lines(reply, views), split_reply_lines(reply, copies));
-        ASSERT_EQ(views.size(), copies.size());
-        for (std::size_t line = 0; line < views.size(); ++line)
-            ASSERT_EQ(views[line], copies[line]);
-    }
-}
-
 TEST(ReusedBuffers, AppendingReplaceAllLeavesTheTextBeforeIt) {
     std::string result = "12.5";
     append_replace_all(result, " dB dB", "dB", "");

@@ -17,8 +17,9 @@ TEST(RouterReplies, CountersStandWhereTheParserReadsThem) {
     const LineCounters cases[] = {
         {812, 3, 0, 0, 0}, {0, 0, 0, 0, 0}, {2147483647, -5, 17, 1, 999999}};
     for (const auto& counters : cases) {
-        TextArray reply_lines;
-        EXPECT_EQ(split_reply_lines(show_adsl_reply(counters), reply_lines), 40);
+        ReplyLineViews reply_lines;
+        const std::string reply = show_adsl_reply(counters);
+        EXPECT_EQ(split_reply_lines(reply, reply_lines), 40);
         EXPECT_EQ(counter_value(reply_lines[fec_line]), counters.fec);
         EXPECT_EQ(counter_value(reply_lines[crc_line]), counters.crc);
         EXPECT_EQ(counter_value(reply_lines[hec_line]), counters.hec);
@@ -29,11 +30,12 @@ TEST(RouterReplies, CountersStandWhereTheParserReadsThem) {
 
 TEST(RouterReplies, EveryCellOfTheBitTableGivesItsTonesBits) {
     for (const std::int32_t variant : {0, 1, 2, 7, -1}) {
-        TextArray reply_lines;
-        split_reply_lines(showbins_reply(variant), reply_lines);
+        ReplyLineViews reply_lines;
+        const std::string reply = showbins_reply(variant);
+        split_reply_lines(reply, reply_lines);
         std::int32_t total = 0;
         for (std::int32_t slot = 0; slot < bin_slots; ++slot) {
-            const std::string& line = reply_lines[6 + slot / 4];
+            const std::string_view line = reply_lines[6 + slot / 4];
             const std::string bits = bit_count_text(mid(line, 20 * (slot % 4) + 1, 20));
             EXPECT_EQ(bits, std::to_string(showbins_bits(slot, variant)))
                 << "slot " << slot << " variant " << variant;

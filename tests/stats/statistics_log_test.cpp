@@ -3,11 +3,12 @@
 
 #include <sys/stat.h>
 
-#include "app/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/stop.h"
 #include "runtime/tone.h"
+#include "settings/settings.h"
 #include "stats/alarm.h"
+#include "stats/bins_log.h"
 #include "stats_test_env.h"
 #include "tools/router_replies.h"
 
@@ -45,7 +46,39 @@ std::string last_line(const std::string& log) {
                       end - (start == std::string::npos ? 0 : start + 2));
 }
 
+// A clock that is read just before midnight and has passed it at every later read.
+int clock_reads = 0;
+WallClock clock_passing_midnight() {
+    return clock_reads++ == 0 ? WallClock{2026, 12, 31, 23, 59, 59}
+                              : WallClock{2027, 1, 1, 0, 0, 0};
+}
+
 using StatisticsLog = StatsTest;
+
+TEST_F(StatisticsLog, BareLineFeedReplyLogsTheSameLineAsCrLf) {
+    const std::string reply = show_adsl_reply({812, 3, 0, 0, 0});
+    ASSERT_EQ(collect_reply(reply), LogStep::done);
+    std::string bare = reply;
+    std::erase(bare, '\r');
+    ASSERT_EQ(collect_reply(bare), LogStep::done);
+    const std::string log = read_file_bytes(stats_log);
+    const auto lines = log.substr(log.find("\r\n") + 2);
+    const auto first = lines.substr(0, lines.find("\r\n"));
+    EXPECT_EQ(last_line(log), first);
+    EXPECT_EQ(settings.prev_fec, 812);
+}
+
+TEST_F(StatisticsLog, BothStampsOfALineComeFromOneClockReading) {
+    set_clock_source(&clock_passing_midnight);
+    clock_reads = 0;
+    ASSERT_EQ(collect({812, 3, 0, 0, 0}), LogStep::done);
+    EXPECT_EQ(last_line(read_file_bytes(stats_log)).substr(0, 15), "31/12/26,23:59,");
+
+    clock_reads = 0;
+    settings.received_text = showbins_reply(0);
+    ASSERT_EQ(write_bins(), LogStep::done);
+    EXPECT_EQ(last_line(read_file_bytes("kelvabins.csv")).substr(0, 15), "31/12/26,23:59,");
+}
 
 TEST_F(StatisticsLog, NewLogGetsHeaderAndZeroDeltas) {
     EXPECT_EQ(collect({812, 3, 0, 0, 0}), LogStep::done);

@@ -1,10 +1,10 @@
 // The shared set-up of the stats tests.
 #include "stats_test_env.h"
 
-#include "app/settings.h"
 #include "runtime/file_layer.h"
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
+#include "settings/settings.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 

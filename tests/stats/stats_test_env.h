@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "harness/temp_dir.h"
+#include "harness/test_clock.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/test_clock.h"
 
 struct RecordedBox {
     std::string title;

@@ -15,24 +15,25 @@ struct SplitCase {
     std::map<std::int32_t, std::string> lines;  // index -> expected text
 };
 
-TEST(SplitReplyLines, CutsAtLineFeedsAndDropsTheByteBefore) {
+TEST(SplitReplyLines, CutsAtLineFeedsAndDropsOnlyACarriageReturnBefore) {
     const SplitCase cases[] = {
         {"no line feed is no line", "show adsl> ", 0, {{1, ""}, {2, ""}}},
         {"text after the last line feed is not stored",
          "A\r\nBC\r\nD",
          2,
          {{1, "A"}, {2, "BC"}, {3, ""}}},
-        {"bare line feed loses the last visible byte", "A\r\nBC\n", 2, {{2, "B"}}},
+        {"bare line feed keeps every byte", "A\r\nBC\n", 2, {{2, "BC"}}},
+        {"CR LF and bare LF mixed", "A\r\nB\nC\r\n", 3, {{1, "A"}, {2, "B"}, {3, "C"}}},
         {"one line ended by CR LF", "A\r\n", 1, {{1, "A"}, {2, ""}}},
-        {"lines of one byte or none are empty",
+        {"empty lines and a lone CR",
          "\n\r\nx\n\r\r\n",
          4,
-         {{1, ""}, {2, ""}, {3, ""}, {4, "\r"}}},
+         {{1, ""}, {2, ""}, {3, "x"}, {4, "\r"}}},
         {"zero byte ends the reply", std::string("A\r\n\0B\r\n", 7), 1, {{1, "A"}, {2, ""}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TextArray reply_lines;
+        ReplyLineViews reply_lines;
         EXPECT_EQ(split_reply_lines(c.reply, reply_lines), c.line_count);
         EXPECT_EQ(reply_lines[0], "");
         for (const auto& [index, text] : c.lines)
@@ -45,7 +46,7 @@ TEST(SplitReplyLines, TableAlwaysHoldsTheLineAfterTheLast) {
         SCOPED_TRACE(line_feeds);
         std::string reply;
         for (std::int32_t k = 1; k <= line_feeds; ++k) reply += "L" + std::to_string(k) + "\r\n";
-        TextArray reply_lines;
+        ReplyLineViews reply_lines;
         ASSERT_EQ(split_reply_lines(reply, reply_lines), line_feeds);
         ASSERT_GE(reply_lines.size(), std::max<std::size_t>(257, line_feeds + 2));
         EXPECT_EQ(reply_lines[line_feeds + 1], "");
@@ -60,7 +61,7 @@ TEST(SplitReplyLines, SplitsLongRepliesInLinearTime) {
     std::string reply;
     for (int k = 0; k < 400000; ++k) reply += "Near End\t=\t" + std::to_string(k % 10) + "\r\n";
     const auto start = std::chrono::steady_clock::now();
-    TextArray reply_lines;
+    ReplyLineViews reply_lines;
     ASSERT_EQ(split_reply_lines(reply, reply_lines), 400000);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(reply_lines[400000], "Near End\t=\t9");
@@ -69,13 +70,14 @@ TEST(SplitReplyLines, SplitsLongRepliesInLinearTime) {
 TEST(SplitReplyLines, CountersAreReadFromTheirLinesOfTheFirstLineOn) {
     std::string reply;
     for (std::int32_t k = 1; k <= 40; ++k) reply += "line\t=\t" + std::to_string(k * 10) + "\r\n";
-    TextArray reply_lines;
+    ReplyLineViews reply_lines;
     split_reply_lines(reply, reply_lines);
     EXPECT_EQ(counter_value(reply_lines[fec_line]), 270);
     EXPECT_EQ(counter_value(reply_lines[ocd_line]), 310);
 
     // One extra line at the start moves every counter by one line.
-    split_reply_lines("banner\r\n" + reply, reply_lines);
+    const std::string with_banner = "banner\r\n" + reply;
+    split_reply_lines(with_banner, reply_lines);
     EXPECT_EQ(counter_value(reply_lines[fec_line]), 260);
 }
 

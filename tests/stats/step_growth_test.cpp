@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "stats/bins_log.h"
 #include "stats/statistics_log.h"
 #include "stats_test_env.h"

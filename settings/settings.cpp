@@ -1,5 +1,5 @@
 // The settings record and its defaults.
-#include "app/settings.h"
+#include "settings/settings.h"
 
 Settings settings;
 
@@ -21,9 +21,10 @@ void zero_settings() {
     settings.alarm_threshold = 0;
     settings.loop_flag.clear();
     settings.last_event = 0;
-    for (Int32* field : {&settings.prev_fec, &settings.prev_crc, &settings.prev_hec, &settings.prev_ncd,
-                         &settings.prev_ocd, &settings.delta_fec, &settings.delta_crc, &settings.delta_hec,
-                         &settings.delta_ncd, &settings.delta_ocd}) {
+    for (Int32* field :
+         {&settings.prev_fec, &settings.prev_crc, &settings.prev_hec, &settings.prev_ncd,
+          &settings.prev_ocd, &settings.delta_fec, &settings.delta_crc, &settings.delta_hec,
+          &settings.delta_ncd, &settings.delta_ocd}) {
         *field = 0;
     }
     settings.stats_log_name.clear();

@@ -1,5 +1,5 @@
 // Quiet stand-ins for the window's calls and the tone output.
-#include "tests/support/quiet_calls.h"
+#include "harness/quiet_calls.h"
 
 #include <cstdint>
 #include <string_view>

@@ -10,17 +10,16 @@
 #include <string>
 #include <string_view>
 
-struct Connection;    // one open router connection (collect/)
-struct ThreadRecord;  // one started thread (collect/)
+#include "runtime/handles.h"
 
 // A text that one thread replaces while another reads it.
 class GuardedText {
-public:
+  public:
     GuardedText& operator=(std::string_view text);
     std::string get() const;
     operator std::string() const { return get(); }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string text_;
 };

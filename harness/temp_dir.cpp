@@ -1,5 +1,5 @@
 // A fresh directory that is removed with its content.
-#include "tests/support/temp_dir.h"
+#include "harness/temp_dir.h"
 
 #include <unistd.h>
 

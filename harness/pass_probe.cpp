@@ -1,12 +1,12 @@
 // The pass observer that records the worker's pace; shared with the worker thread under a lock.
-#include "tests/support/pass_probe.h"
+#include "harness/pass_probe.h"
 
 #include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace {
 
