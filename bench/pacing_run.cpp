@@ -11,10 +11,10 @@
 
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
-#include "harness/context_switches.h"
 #include "harness/pass_probe.h"
 #include "harness/quiet_calls.h"
 #include "harness/temp_dir.h"
+#include "harness/thread_switches.h"
 #include "settings/settings.h"
 #include "tools/router_sim.h"
 

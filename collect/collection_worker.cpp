@@ -10,6 +10,7 @@
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
+#include "runtime/timer_resolution.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
 #include "stats/bins_log.h"
@@ -93,6 +94,8 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
 
 // One cycle up to the close of its connection (the interval wait is the caller's).
 CycleEnd run_cycle(const MemoryBlock& buffer) {
+    // The interval wait needs no fine timing; the passes' 300 ms pauses do.
+    const FineTimerResolution fine_timing;
     settings.dialog_state = 2;
     settings.dialog_finished = 0;
     Connection* connection = open_connection(settings.router_address.get(), settings.port.load());

@@ -48,7 +48,7 @@ in_addr_t resolve_address(const std::string& text) {
 // Waits until the non-blocking connect of fd has an outcome. False when it failed or a stop was
 // requested for this thread.
 bool finish_connect(int fd) {
-    pollfd waits[2] = {{fd, POLLOUT, 0}, {stop_wait_fd(), POLLIN, 0}};
+    pollfd waits[2] = {{fd, POLLOUT, 0}, {static_cast<int>(stop_wait_handle().value), POLLIN, 0}};
     for (;;) {
         if (stop_requested()) return false;
         int ready = poll(waits, 2, -1);

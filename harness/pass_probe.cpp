@@ -1,8 +1,6 @@
 // The pass observer that records the worker's pace; shared with the worker thread under a lock.
 #include "harness/pass_probe.h"
 
-#include <unistd.h>
-
 #include <condition_variable>
 #include <mutex>
 
@@ -22,7 +20,7 @@ void record_pass(const PassRecord& record) {
     const auto now = ProbeClock::now();
     std::lock_guard lock(probe.mutex);
     ProbedPasses& passes = probe.passes;
-    passes.worker_tid = gettid();
+    passes.worker_tid = current_thread_number();
     passes.cycles.back().push_back(record);
     if (record.last) {
         passes.closed_at.push_back(now);

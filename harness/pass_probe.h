@@ -3,14 +3,13 @@
 // read the worker's pace from it.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "collect/collection_worker.h"
+#include "harness/thread_switches.h"
 
 using ProbeClock = PassRecord::Clock;
 
@@ -18,7 +17,7 @@ struct ProbedPasses {
     // The passes of each cycle; the cycle after the last closed one may follow, empty or running.
     std::vector<std::vector<PassRecord>> cycles;
     std::vector<ProbeClock::time_point> closed_at;  // one for each closed cycle
-    pid_t worker_tid = 0;                           // the thread the observer was called on
+    ThreadNumber worker_tid = 0;                    // the thread the observer was called on
 };
 
 // Forgets what was probed and installs the probe as cycle_timing.pass_observer. Once

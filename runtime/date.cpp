@@ -4,9 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <iterator>
 #include <limits>
+
+#include "runtime/local_clock.h"
 
 namespace {
 
@@ -62,15 +63,7 @@ bool is_valid(const WallClock& f) {
     return true;
 }
 
-WallClock system_clock_fields() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (!localtime_r(&now, &local)) return WallClock{};
-    return WallClock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                     local.tm_hour,        local.tm_min,     local.tm_sec};
-}
-
-std::atomic<ClockSource> clock_source{&system_clock_fields};
+std::atomic<ClockSource> clock_source{&read_local_clock};
 
 char lower_case(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -149,5 +142,5 @@ std::string format_date(std::string_view mask, std::int32_t date) {
 }
 
 void set_clock_source(ClockSource source) {
-    clock_source = source ? source : &system_clock_fields;
+    clock_source = source ? source : &read_local_clock;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "runtime/native_handle.h"
+
 class StopState;
 
 // A fresh, not yet requested stop state.
@@ -20,9 +22,9 @@ void request_stop(StopState& state);
 // True when a stop has been requested for the calling thread.
 bool stop_requested();
 
-// A descriptor that becomes readable once a stop is requested for the calling thread, for use in
-// poll() beside a socket; -1 when the thread has no stop state.
-int stop_wait_fd();
+// A handle that becomes signalled, and stays so, once a stop is requested for the calling thread,
+// for a platform file to wait on beside a socket; none when the thread has no stop state.
+NativeWaitHandle stop_wait_handle();
 
 // Waits up to ms milliseconds (0xFFFFFFFF: no limit). Returns true when it ended because a stop was
 // requested for the calling thread.

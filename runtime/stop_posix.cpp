@@ -73,8 +73,8 @@ bool stop_requested() {
     return bound_state && bound_state->requested();
 }
 
-int stop_wait_fd() {
-    return bound_state ? bound_state->fd() : -1;
+NativeWaitHandle stop_wait_handle() {
+    return NativeWaitHandle{bound_state ? bound_state->fd() : -1};
 }
 
 bool wait_or_stop(std::uint32_t ms) {

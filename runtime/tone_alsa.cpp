@@ -2,7 +2,6 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -10,7 +9,7 @@
 #include <vector>
 
 #include "runtime/stop.h"
-#include "runtime/tone.h"
+#include "runtime/tone_device.h"
 
 namespace {
 
@@ -24,10 +23,6 @@ constexpr auto stall_allowance = std::chrono::milliseconds(100);
 constexpr double tone_amplitude = 0.4 * 32767;
 
 using Clock = std::chrono::steady_clock;
-
-void play_through_device(std::int32_t frequency_hz, std::int32_t duration_ms);
-
-std::atomic<ToneOutput> tone_output{&play_through_device};
 
 // ALSA prints its complaints to standard error; a missing sound card is normal here.
 void ignore_alsa_error(const char*, int, const char*, int, const char*, ...) {}
@@ -115,21 +110,8 @@ bool play_on_alsa(std::int32_t frequency_hz, std::int32_t duration_ms) {
     return true;
 }
 
-void play_through_device(std::int32_t frequency_hz, std::int32_t duration_ms) {
-    if (!play_on_alsa(frequency_hz, duration_ms)) wait_tone_silently(frequency_hz, duration_ms);
-}
-
 }  // namespace
 
-void play_tone(std::int32_t frequency_hz, std::int32_t duration_ms) {
-    if (duration_ms <= 0) return;
-    tone_output.load()(frequency_hz, duration_ms);
-}
-
-void set_tone_output(ToneOutput output) {
-    tone_output = output ? output : &play_through_device;
-}
-
-void wait_tone_silently(std::int32_t, std::int32_t duration_ms) {
-    if (duration_ms > 0) (void)wait_or_stop(static_cast<std::uint32_t>(duration_ms));
+void play_through_device(std::int32_t frequency_hz, std::int32_t duration_ms) {
+    if (!play_on_alsa(frequency_hz, duration_ms)) wait_tone_silently(frequency_hz, duration_ms);
 }

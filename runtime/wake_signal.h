@@ -3,6 +3,8 @@
 // never hangs on a main thread that is itself waiting for the worker to end.
 #pragma once
 
+#include "runtime/native_handle.h"
+
 class WakeSignal {
   public:
     WakeSignal();
@@ -11,7 +13,7 @@ class WakeSignal {
     WakeSignal& operator=(const WakeSignal&) = delete;
 
     // False when the signal could not be made; it then never rings.
-    bool ready() const { return fd_ >= 0; }
+    bool ready() const { return handle_.present(); }
 
     // Safe from any thread, any number of times.
     void raise();
@@ -19,12 +21,12 @@ class WakeSignal {
     // Blocks until raised (true) or until a stop is requested for the calling thread (false).
     bool wait();
 
-    // For an event loop that watches the signal itself: readable while raised; -1 if none.
-    int descriptor() const { return fd_; }
+    // For an event loop that watches the signal itself: signalled while raised.
+    NativeWaitHandle native_handle() const { return handle_; }
 
     // Lowers a raised signal so that it can be raised again.
     void lower();
 
   private:
-    int fd_;
+    NativeWaitHandle handle_;
 };

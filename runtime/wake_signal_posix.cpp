@@ -13,27 +13,34 @@ namespace {
 
 constexpr int flag_check_ms = 20;
 
+int descriptor_of(NativeWaitHandle handle) {
+    return static_cast<int>(handle.value);
+}
+
 }  // namespace
 
-WakeSignal::WakeSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+WakeSignal::WakeSignal() : handle_{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)} {}
 
 WakeSignal::~WakeSignal() {
-    if (fd_ >= 0) close(fd_);
+    if (handle_.present()) close(descriptor_of(handle_));
 }
 
 void WakeSignal::raise() {
     std::uint64_t one = 1;
-    if (fd_ >= 0) (void)!write(fd_, &one, sizeof one);
+    if (handle_.present()) (void)!write(descriptor_of(handle_), &one, sizeof one);
 }
 
 void WakeSignal::lower() {
     std::uint64_t count = 0;
-    if (fd_ >= 0) (void)!read(fd_, &count, sizeof count);
+    if (handle_.present()) (void)!read(descriptor_of(handle_), &count, sizeof count);
 }
 
 bool WakeSignal::wait() {
-    if (fd_ < 0) return false;  // no descriptor: nothing could ever wake us, so do not wait
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_wait_fd(), POLLIN, 0}};  // poll skips a negative fd
+    if (!handle_.present())
+        return false;  // no descriptor: nothing could ever wake us, so do not wait
+    // poll skips a negative descriptor
+    pollfd fds[2] = {{descriptor_of(handle_), POLLIN, 0},
+                     {descriptor_of(stop_wait_handle()), POLLIN, 0}};
     // A stop state without a descriptor can only be seen by looking at its flag now and then.
     const int timeout_ms = fds[1].fd < 0 ? flag_check_ms : -1;
     for (;;) {

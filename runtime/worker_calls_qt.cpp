@@ -33,14 +33,16 @@ void run_posted_jobs();
 // Watches the doorbell on the main thread and runs what was posted.
 class CallsHub final : public QObject {
   public:
-    CallsHub() : bell_watch_(doorbell.descriptor(), QSocketNotifier::Read, this) {
+    CallsHub()
+        : bell_watch_(static_cast<qintptr>(doorbell.native_handle().value), QSocketNotifier::Read,
+                      this) {
         connect(&bell_watch_, &QSocketNotifier::activated, this, [this] {
             doorbell.lower();
             run_posted_jobs();
         });
     }
 
-    WakeSignal doorbell;  // declared before bell_watch_, which watches its descriptor
+    WakeSignal doorbell;  // declared before bell_watch_, which watches its handle
 
   private:
     QSocketNotifier bell_watch_;

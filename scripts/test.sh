@@ -4,9 +4,18 @@
 #      and the end-to-end run of the real program),
 #   2. the tests that run the worker beside the main thread, built with ThreadSanitizer,
 #   3. each fuzzer for a bounded time (where clang is present),
-#   4. the Debug build with warnings as errors, running every test; its summary closes the output.
-# `scripts/test.sh --quick` runs step 4 alone.
+#   4. the Windows build (mingw-w64), its runtime, stats and collect tests run under Wine,
+#   5. the Debug build with warnings as errors, running every test; its summary closes the output.
+# `scripts/test.sh --quick` runs step 5 alone, `--linux` all but step 4, `--windows` step 4 alone.
 set -euo pipefail
+mode="${1:-all}"
+case "$mode" in
+  all | --quick | --linux | --windows) ;;
+  *)
+    echo "usage: $0 [--quick | --linux | --windows]" >&2
+    exit 2
+    ;;
+esac
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 cd "$root"
@@ -28,7 +37,29 @@ quiet_ctest() {
   grep -E 'tests passed|tests failed' "$log"
 }
 
-if [ "${1:-}" != "--quick" ]; then
+# The Windows build's tests under Wine, in a prefix inside the build folder. One wineserver is kept
+# for the whole run and the prefix booted once before: otherwise each test program would wait
+# seconds for Wine's service processes.
+windows_stage() {
+  echo "== Windows build under Wine"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows
+  export WINEPREFIX="$root/build/windows/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
+  wineserver -p
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  wine wineboot </dev/null >/dev/null 2>&1
+  quiet_ctest windows
+  wineserver -k 2>/dev/null || true
+  trap - EXIT
+}
+
+if [ "$mode" = --windows ]; then
+  windows_stage
+  exit 0
+fi
+
+if [ "$mode" != --quick ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
   cmake --preset asan >/dev/null
   cmake --build --preset asan
@@ -41,6 +72,10 @@ if [ "${1:-}" != "--quick" ]; then
 
   echo "== Fuzzing"
   "$root/scripts/fuzz.sh" 30
+fi
+
+if [ "$mode" = all ]; then
+  windows_stage
 fi
 
 echo "== Debug build, every test"

@@ -3,21 +3,14 @@
 // configured faults.
 #include "tools/router_sim.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
+
+#include "tools/sim_socket.h"
 
 namespace {
 
@@ -42,7 +35,7 @@ struct Piece {
 };
 
 struct Session {
-    int fd = -1;
+    SimSocket fd = no_sim_socket;
     int number = 0;
     bool logged_in = false;
     bool silent = false;
@@ -80,8 +73,11 @@ struct RouterSim::Impl {
 
     std::thread thread;
     std::atomic<bool> stopping{false};
-    int listen_fd = -1;
-    int wake_fd = -1;
+    SimSocket listen_fd = no_sim_socket;
+    // A loopback connection to the simulator's own listener: a byte sent on one end wakes the poll
+    // that watches the other.
+    SimSocket wake_send_fd = no_sim_socket;
+    SimSocket wake_fd = no_sim_socket;
     std::uint32_t random_state = 1;
     std::vector<Session> sessions;  // the simulator thread's own
 
@@ -260,9 +256,9 @@ struct RouterSim::Impl {
     }
 
     void end_session(Session& session, std::string_view how) {
-        if (session.fd < 0) return;
-        close(session.fd);
-        session.fd = -1;
+        if (session.fd == no_sim_socket) return;
+        close_sim_socket(session.fd);
+        session.fd = no_sim_socket;
         log(session, how);
         update_record(session, [](SessionRecord& r) { r.ended = true; });
     }
@@ -270,7 +266,7 @@ struct RouterSim::Impl {
     // Sends what is due of the session's queue.
     void flush(Session& session) {
         session.wants_writable = false;
-        while (session.fd >= 0 && !session.pieces.empty()) {
+        while (session.fd != no_sim_socket && !session.pieces.empty()) {
             Piece& head = session.pieces.front();
             if (!head.continuing) {
                 if (Clock::now() < session.head_since + std::chrono::milliseconds(head.wait_ms))
@@ -285,18 +281,18 @@ struct RouterSim::Impl {
                 return;
             }
             if (head.kind == PieceKind::reset) {
-                linger abort{1, 0};
-                setsockopt(session.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-                end_session(session, "reset");
+                reset_sim_socket(session.fd);
+                session.fd = no_sim_socket;
+                log(session, "reset");
+                update_record(session, [](SessionRecord& r) { r.ended = true; });
                 return;
             }
-            ssize_t count =
-                send(session.fd, head.bytes.data(), head.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            const std::int64_t count = send_some(session.fd, head.bytes.data(), head.bytes.size());
+            if (count == would_block) {
+                session.wants_writable = true;
+                return;
+            }
             if (count < 0) {
-                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-                    session.wants_writable = true;
-                    return;
-                }
                 end_session(session, "closed after a failed send");
                 return;
             }
@@ -320,7 +316,8 @@ struct RouterSim::Impl {
         int timeout = -1;
         const Clock::time_point now = Clock::now();
         for (const Session& session : sessions) {
-            if (session.fd < 0 || session.pieces.empty() || session.wants_writable) continue;
+            if (session.fd == no_sim_socket || session.pieces.empty() || session.wants_writable)
+                continue;
             const Piece& head = session.pieces.front();
             const auto due = session.head_since + std::chrono::milliseconds(head.wait_ms);
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
@@ -332,8 +329,8 @@ struct RouterSim::Impl {
     }
 
     void accept_session() {
-        int fd = accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) return;
+        const SimSocket fd = accept_connection(listen_fd, true);
+        if (fd == no_sim_socket) return;
         Session session;
         session.fd = fd;
         {
@@ -354,12 +351,12 @@ struct RouterSim::Impl {
 
     void read_session(Session& session) {
         char bytes[receive_chunk_bytes];
-        ssize_t count = recv(session.fd, bytes, sizeof bytes, MSG_DONTWAIT);
+        const std::int64_t count = receive_some(session.fd, bytes, sizeof bytes);
         if (count > 0) {
             take_input(session, bytes, static_cast<std::size_t>(count));
         } else if (count == 0) {
             end_session(session, "closed by the client");
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        } else if (count != would_block) {
             end_session(session, "connection lost");
         }
     }
@@ -367,31 +364,26 @@ struct RouterSim::Impl {
     void serve() {
         while (!stopping.load()) {
             for (Session& session : sessions) {
-                if (session.parked && session.fd >= 0 && !parks(session.number)) greet(session);
+                if (session.parked && session.fd != no_sim_socket && !parks(session.number))
+                    greet(session);
                 flush(session);
             }
-            std::erase_if(sessions, [](const Session& s) { return s.fd < 0; });
+            std::erase_if(sessions, [](const Session& s) { return s.fd == no_sim_socket; });
 
-            std::vector<pollfd> watched{{listen_fd, POLLIN, 0}, {wake_fd, POLLIN, 0}};
-            for (const Session& session : sessions) {
-                watched.push_back(
-                    {session.fd,
-                     static_cast<short>(POLLIN | (session.wants_writable ? POLLOUT : 0)), 0});
-            }
-            if (poll(watched.data(), watched.size(), next_timeout_ms()) < 0) {
-                if (errno == EINTR) continue;
-                break;
-            }
-            if (watched[1].revents != 0) {
-                std::uint64_t count = 0;
-                [[maybe_unused]] ssize_t drained = read(wake_fd, &count, sizeof count);
+            std::vector<SimPollEntry> watched{{listen_fd, true, false}, {wake_fd, true, false}};
+            for (const Session& session : sessions)
+                watched.push_back({session.fd, true, session.wants_writable});
+            if (poll_sockets(watched, next_timeout_ms()) < 0) break;
+            if (watched[1].readable) {
+                char drained[64];
+                while (receive_some(wake_fd, drained, sizeof drained) > 0) {
+                }
             }
             // Sessions accepted below are not in `watched` yet: only the older ones are read.
             const std::size_t polled = watched.size() - 2;
-            if (watched[0].revents != 0) accept_session();
+            if (watched[0].readable) accept_session();
             for (std::size_t i = 0; i < polled; ++i) {
-                if (watched[i + 2].revents & (POLLIN | POLLHUP | POLLERR))
-                    read_session(sessions[i]);
+                if (watched[i + 2].readable) read_session(sessions[i]);
             }
         }
         for (Session& session : sessions) end_session(session, "closed at the simulator's stop");
@@ -399,8 +391,29 @@ struct RouterSim::Impl {
     }
 
     void wake() {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t written = write(wake_fd, &one, sizeof one);
+        const char one = 1;
+        (void)send_some(wake_send_fd, &one, 1);
+    }
+
+    // Connects the wake-up pair through the listener before any client can be served.
+    bool connect_wake_pair() {
+        // A listener on every address is reached on loopback.
+        const std::string target = options.address == "0.0.0.0" ? "127.0.0.1" : options.address;
+        wake_send_fd = start_connect(target, port);
+        if (wake_send_fd == no_sim_socket) return false;
+        for (int attempt = 0; attempt < 2 && wake_fd == no_sim_socket; ++attempt) {
+            std::vector<SimPollEntry> listener{{listen_fd, true, false}};
+            if (poll_sockets(listener, 5000) <= 0) return false;
+            wake_fd = accept_connection(listen_fd, true);
+        }
+        return wake_fd != no_sim_socket;
+    }
+
+    void close_sockets() {
+        for (SimSocket* fd : {&listen_fd, &wake_send_fd, &wake_fd}) {
+            close_sim_socket(*fd);
+            *fd = no_sim_socket;
+        }
     }
 };
 
@@ -415,35 +428,20 @@ bool RouterSim::start() {
     Impl& sim = *impl_;
     if (sim.thread.joinable()) return true;
     auto fail = [&sim](std::string why) {
-        if (sim.listen_fd >= 0) close(sim.listen_fd);
-        if (sim.wake_fd >= 0) close(sim.wake_fd);
-        sim.listen_fd = sim.wake_fd = -1;
+        sim.close_sockets();
         std::lock_guard lock(sim.mutex);
         sim.error = std::move(why);
         return false;
     };
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(sim.options.port);
-    if (inet_pton(AF_INET, sim.options.address.c_str(), &where.sin_addr) != 1) {
-        return fail("not an IPv4 address: " + sim.options.address);
-    }
-    sim.listen_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (sim.listen_fd < 0) return fail(std::strerror(errno));
-    const int reuse = 1;
-    setsockopt(sim.listen_fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    if (bind(sim.listen_fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0 ||
-        listen(sim.listen_fd, listen_backlog) != 0) {
-        return fail(std::strerror(errno));
-    }
-    socklen_t size = sizeof where;
-    getsockname(sim.listen_fd, reinterpret_cast<sockaddr*>(&where), &size);
-    sim.wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (sim.wake_fd < 0) return fail(std::strerror(errno));
+    std::string error;
+    sim.listen_fd =
+        open_listener(sim.options.address, sim.options.port, listen_backlog, true, error);
+    if (sim.listen_fd == no_sim_socket) return fail(error);
     {
         std::lock_guard lock(sim.mutex);
-        sim.port = ntohs(where.sin_port);
+        sim.port = local_port(sim.listen_fd);
     }
+    if (!sim.connect_wake_pair()) return fail("cannot connect the simulator's wake-up pair");
     sim.stopping = false;
     try {
         sim.thread = std::thread([&sim] { sim.serve(); });
@@ -459,9 +457,7 @@ void RouterSim::stop() {
     sim.stopping = true;
     sim.wake();
     sim.thread.join();
-    close(sim.listen_fd);
-    close(sim.wake_fd);
-    sim.listen_fd = sim.wake_fd = -1;
+    sim.close_sockets();
 }
 
 std::uint16_t RouterSim::port() const {
@@ -503,7 +499,7 @@ void RouterSim::set_park_from_session(int session) {
         std::lock_guard lock(impl_->mutex);
         impl_->park_from_session = session;
     }
-    if (impl_->wake_fd >= 0) impl_->wake();
+    if (impl_->wake_fd != no_sim_socket) impl_->wake();
 }
 
 std::optional<ReplyPoint> reply_point_named(std::string_view name) {

@@ -1,7 +1,5 @@
 // kelvastats-router-sim: runs the simulated router until interrupted, so KelvaStats can be tried
 // without a router (point its address at 127.0.0.1 and its port at the one printed).
-#include <pthread.h>
-#include <signal.h>
 
 #include <climits>
 #include <cstdint>
@@ -13,6 +11,7 @@
 #include <string_view>
 
 #include "tools/router_sim.h"
+#include "tools/stop_signal.h"
 
 namespace {
 
@@ -164,12 +163,8 @@ int main(int argc, char** argv) {
         };
     }
 
-    // Block the stop signals before the simulator's thread exists, so only sigwait sees them.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    // Before the simulator's thread exists, so only the wait below sees a stop request.
+    hold_stop_signals();
 
     RouterSim sim(options);
     if (!sim.start()) return fail("cannot listen on " + options.address + ": " + sim.error());
@@ -178,8 +173,7 @@ int main(int argc, char** argv) {
         std::cout << "kelvastats-router-sim listening on " << options.address << ":" << sim.port()
                   << ", password \"" << options.password << "\"" << std::endl;
     }
-    int received = 0;
-    sigwait(&stop_signals, &received);
+    wait_for_stop_signal();
     sim.stop();
     std::cout << "stopped after " << sim.collections() << " collection(s)" << std::endl;
     return 0;

@@ -169,6 +169,7 @@ TEST_F(CollectionWorker, QuitEndsAConnectThatNeverCompletes) {
     if (!router.holds_connects())
         GTEST_SKIP() << "this kernel completes connects beyond a full backlog";
     const int already_pending = loopback::syn_sent_count(router.port());
+    if (already_pending < 0) GTEST_SKIP() << "no /proc/net/tcp to see the pending connect in";
     settings.port = router.port();
     start_worker();
     ASSERT_TRUE(loopback::wait_for_pending_connects(router.port(), already_pending + 1));

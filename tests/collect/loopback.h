@@ -2,12 +2,6 @@
 // connection, and a listener whose backlog is full so that a connect to it never completes.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,48 +11,49 @@
 #include <thread>
 #include <vector>
 
+#include "tools/sim_socket.h"
+
 namespace loopback {
 
-inline sockaddr_in address_of(std::uint16_t port) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return where;
+// Waits at most wait_ms until socket can be read (or written); false on timeout.
+inline bool ready_within(SimSocket socket, bool write, int wait_ms) {
+    std::vector<SimPollEntry> watched{{socket, !write, write}};
+    return poll_sockets(watched, wait_ms) > 0;
 }
 
-// One socket descriptor, closed with the object.
+// One non-blocking socket, closed with the object.
 class Socket {
   public:
-    explicit Socket(int fd = -1) : fd_(fd) {}
+    explicit Socket(SimSocket fd = no_sim_socket) : fd_(fd) {}
     ~Socket() { reset(); }
-    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = no_sim_socket; }
     Socket& operator=(Socket&& other) noexcept {
         if (this != &other) {
             reset();
             fd_ = other.fd_;
-            other.fd_ = -1;
+            other.fd_ = no_sim_socket;
         }
         return *this;
     }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
-    int fd() const { return fd_; }
+    SimSocket fd() const { return fd_; }
     void reset() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
+        close_sim_socket(fd_);
+        fd_ = no_sim_socket;
     }
     // Closes with a reset (RST) instead of an orderly close.
     void reset_connection() {
-        linger abort{1, 0};
-        setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-        reset();
+        reset_sim_socket(fd_);
+        fd_ = no_sim_socket;
     }
+    // Sends every byte, waiting a few seconds at most for room.
     void send_all(const std::string& bytes) const {
         std::size_t done = 0;
         while (done < bytes.size()) {
-            ssize_t count = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            const std::int64_t count = send_some(fd_, bytes.data() + done, bytes.size() - done);
+            if (count == would_block && ready_within(fd_, true, 5000)) continue;
             if (count <= 0) return;
             done += static_cast<std::size_t>(count);
         }
@@ -67,36 +62,32 @@ class Socket {
     std::string read_until(char end) const {
         std::string bytes;
         for (;;) {
-            pollfd readable{fd_, POLLIN, 0};
-            if (poll(&readable, 1, 5000) <= 0) return bytes;
+            if (!ready_within(fd_, false, 5000)) return bytes;
             char c = 0;
-            if (recv(fd_, &c, 1, 0) != 1) return bytes;
-            if (c == end) return bytes;
+            const std::int64_t count = receive_some(fd_, &c, 1);
+            if (count == would_block) continue;
+            if (count != 1 || c == end) return bytes;
             bytes.push_back(c);
         }
     }
 
   private:
-    int fd_;
+    SimSocket fd_;
 };
 
 // A listener on 127.0.0.1, on a free port.
 class Listener {
   public:
-    explicit Listener(int backlog = 8) : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in where = address_of(0);
-        bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&where), sizeof where);
-        listen(socket_.fd(), backlog);
-        socklen_t size = sizeof where;
-        getsockname(socket_.fd(), reinterpret_cast<sockaddr*>(&where), &size);
-        port_ = ntohs(where.sin_port);
+    explicit Listener(int backlog = 8) {
+        std::string error;
+        socket_ = Socket(open_listener("127.0.0.1", 0, backlog, false, error));
+        port_ = local_port(socket_.fd());
     }
     std::uint16_t port() const { return port_; }
     // The next connection, waiting at most a few seconds; an empty Socket when none came.
     Socket accept_one() const {
-        pollfd readable{socket_.fd(), POLLIN, 0};
-        if (poll(&readable, 1, 5000) <= 0) return Socket();
-        return Socket(accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!ready_within(socket_.fd(), false, 5000)) return Socket();
+        return Socket(accept_connection(socket_.fd(), true));
     }
 
   private:
@@ -111,17 +102,14 @@ inline std::uint16_t unused_port() {
 
 // A non-blocking connect; true when it completed within wait_ms.
 inline bool connect_within(Socket& client, std::uint16_t port, int wait_ms) {
-    client = Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    sockaddr_in where = address_of(port);
-    if (connect(client.fd(), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0)
-        return true;
-    pollfd writable{client.fd(), POLLOUT, 0};
-    return poll(&writable, 1, wait_ms) > 0;
+    client = Socket(start_connect("127.0.0.1", port));
+    return client.fd() != no_sim_socket && ready_within(client.fd(), true, wait_ms);
 }
 
-// Connections in state SYN-SENT towards 127.0.0.1:port, from /proc/net/tcp.
+// Connections in state SYN-SENT towards 127.0.0.1:port, from /proc/net/tcp; -1 where there is none.
 inline int syn_sent_count(std::uint16_t port) {
     std::ifstream table("/proc/net/tcp");
+    if (!table) return -1;
     std::string line;
     std::getline(table, line);  // heading
     char wanted[16];

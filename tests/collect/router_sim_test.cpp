@@ -3,7 +3,6 @@
 #include "tools/router_sim.h"
 
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
 
 #include <fstream>
 #include <sstream>
@@ -17,8 +16,6 @@ namespace {
 loopback::Socket connect_to(const RouterSim& sim) {
     loopback::Socket client;
     EXPECT_TRUE(loopback::connect_within(client, sim.port(), 5000));
-    int flags = 0;
-    ioctl(client.fd(), FIONBIO, &flags);  // blocking again
     return client;
 }
 
@@ -65,6 +62,8 @@ std::vector<std::string> listening_addresses(std::uint16_t port) {
 TEST(RouterSim, ListensOnLoopbackOnlyUnlessToldOtherwise) {
     RouterSim sim;
     ASSERT_TRUE(sim.start()) << sim.error();
+    if (!std::ifstream("/proc/net/tcp"))
+        GTEST_SKIP() << "no /proc/net/tcp to list the listeners in";
     EXPECT_EQ(listening_addresses(sim.port()), std::vector<std::string>{"0100007F"})
         << "127.0.0.1 alone";
 }

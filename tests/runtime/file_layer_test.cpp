@@ -3,15 +3,12 @@
 #include "runtime/file_layer.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "harness/temp_dir.h"
+#include "limited_child.h"
 #include "tests/support/file_bytes.h"
 
 namespace {
@@ -39,7 +36,10 @@ TEST_F(FileLayer, FileSizeOfMissingEmptyDirectoryAndWildcardNames) {
     EXPECT_EQ(file_size(path("sub")), -2);
     EXPECT_EQ(file_size(path("a*b")), -1);  // no pattern matching: aXb is not found
     write_file_bytes(path("a*b"), "1");
-    EXPECT_EQ(file_size(path("a*b")), 1);
+    // Windows has no names with "*"; where they exist the layer finds exactly that file.
+    if (read_file_bytes(path("a*b")) == "1") {
+        EXPECT_EQ(file_size(path("a*b")), 1);
+    }
 }
 
 TEST_F(FileLayer, EmptyTextsWriteNothingButTheLineEnd) {
@@ -184,27 +184,20 @@ TEST_F(FileLayer, TruncateTakesBackTheTailOfTheOpenFile) {
     EXPECT_EQ(open_file_size(0), -1);
 }
 
-// A file size limit makes write(2) fail with EFBIG part way through a piece. The child reports
-// through its exit status: 0 when close_file admitted the failure.
+// A file size limit makes the write fail part way through a piece. The child reports through its
+// exit status: 0 when close_file admitted the failure.
 TEST_F(FileLayer, FailedWriteKeepsEarlierBytesAndCloseReportsIt) {
     const std::string log = path("log");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{10, 10};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(2);
-        if (create_file(0, log) == 0) _exit(3);
+    const int status = run_in_limited_child(10, [&log] {
+        if (create_file(0, log) == 0) return 3;
         write_line(0, "first");
         file_seek(0, 7);
         write_string(0, std::string(5000, 'x'));
         write_line(0, "more");
-        _exit(close_file(0) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return close_file(0) == 0 ? 0 : 1;
+    });
+    if (status == no_limited_child) GTEST_SKIP() << "no child process with a file size limit here";
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(read_file_bytes(log), "first\r\nxxx");
 }
 

@@ -3,7 +3,6 @@
 #include "runtime/stop.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <chrono>
 #include <future>
@@ -11,6 +10,7 @@
 #include <utility>
 
 #include "runtime/tone.h"
+#include "wait_handle_probe.h"
 
 namespace {
 
@@ -69,14 +69,14 @@ TEST_F(Stop, StopStaysRequestedForLaterWaitsAndPolls) {
     auto state = make_stop_state();
     bind_stop_state(state);
     EXPECT_FALSE(stop_requested());
+    EXPECT_FALSE(signalled_now(stop_wait_handle()));
     request_stop(*state);
     const auto start = Clock::now();
     EXPECT_TRUE(wait_or_stop(no_limit_ms));
     EXPECT_TRUE(wait_or_stop(60000));
     EXPECT_LT(elapsed_since(start), prompt);
-    pollfd stop_fd{stop_wait_fd(), POLLIN, 0};
-    ASSERT_GE(stop_fd.fd, 0);
-    EXPECT_EQ(poll(&stop_fd, 1, 0), 1);
+    ASSERT_TRUE(stop_wait_handle().present());
+    EXPECT_TRUE(signalled_now(stop_wait_handle()));
 }
 
 TEST_F(Stop, WaitsRunTheirTimeWhenNoStopIsRequestedForThisThread) {
@@ -89,7 +89,7 @@ TEST_F(Stop, WaitsRunTheirTimeWhenNoStopIsRequestedForThisThread) {
     EXPECT_GE(elapsed_since(start), milliseconds(40));
 
     bind_stop_state(nullptr);
-    EXPECT_EQ(stop_wait_fd(), -1);
+    EXPECT_FALSE(stop_wait_handle().present());
     EXPECT_FALSE(stop_requested());
     start = Clock::now();
     sleep_ms(30);

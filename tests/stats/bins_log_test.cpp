@@ -1,7 +1,7 @@
 // The bins step: header lines of a new log, bit counts read from the cells, total, failures.
 #include "stats/bins_log.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "runtime/file_layer.h"
 #include "settings/settings.h"
@@ -83,7 +83,7 @@ TEST_F(BinsLog, ShortReplyAppendsEmptySlotsAndZeroTotal) {
 }
 
 TEST_F(BinsLog, LogThatCannotBeCreatedEndsTheProgram) {
-    ASSERT_EQ(mkdir(bins_log.c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(bins_log));
     EXPECT_EQ(collect_bins(showbins_reply(0)), LogStep::program_ends);
     EXPECT_EQ(recorded.boxes,
               (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write bins logfile", 0}}));

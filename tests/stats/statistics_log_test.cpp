@@ -1,7 +1,7 @@
 // The statistics step: the log's header and data lines, counter changes, status line and alarm.
 #include "stats/statistics_log.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "runtime/file_layer.h"
 #include "runtime/stop.h"
@@ -152,7 +152,7 @@ TEST_F(StatisticsLog, StatusShowsTheTimeOfCollectionAndItsCrcChange) {
 }
 
 TEST_F(StatisticsLog, LogThatCannotBeCreatedEndsTheProgramUnchanged) {
-    ASSERT_EQ(mkdir(stats_log.c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(stats_log));
     EXPECT_EQ(collect({812, 3, 0, 0, 0}), LogStep::program_ends);
     EXPECT_EQ(recorded.boxes,
               (std::vector<RecordedBox>{{"KelvaStats", "Error: can't write logfile", 0}}));

@@ -1,10 +1,7 @@
-// The numbered file layer on POSIX file descriptors, with one 4096-byte write buffer per file.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// The numbered file layer, with one 4096-byte write buffer per file, on the system's file calls.
+#include "runtime/file_layer.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -12,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/file_layer.h"
+#include "runtime/native_file.h"
 
 namespace {
 
@@ -20,7 +17,7 @@ constexpr std::int32_t file_buffer_bytes = 4096;
 constexpr std::size_t table_growth_slots = 16;
 
 struct FileRecord {
-    int fd = -1;
+    NativeFile file;
     std::unique_ptr<char[]> buffer;  // null when it could not be had: every write goes to the file
     std::int32_t buffer_size = file_buffer_bytes;
     std::int32_t free_count = 0;
@@ -46,13 +43,12 @@ FileRecord* open_record(int number) {
     return slot < file_table.size() ? file_table[slot].get() : nullptr;
 }
 
-// Writes all n bytes, going on after partial writes and interruptions. A failure is remembered in
-// the record for close_file; the bytes already in the file stay as they are.
+// Writes all n bytes, going on after partial writes. A failure is remembered in the record for
+// close_file; the bytes already in the file stay as they are.
 void write_out(FileRecord& record, const char* bytes, std::size_t n) {
     while (n > 0) {
         ++write_calls;
-        const ssize_t written = write(record.fd, bytes, n);
-        if (written < 0 && errno == EINTR) continue;
+        const std::int64_t written = native_write(record.file, bytes, n);
         if (written <= 0) {
             record.write_failed = true;
             return;
@@ -97,15 +93,15 @@ void write_bytes(FileRecord& record, std::string_view bytes) {
 // Flushes and closes; 1 when every write of the file reached the disk in full.
 int finish(std::unique_ptr<FileRecord> record) {
     flush(*record);
-    // Linux releases the descriptor even when close is interrupted.
-    const bool closed = close(record->fd) == 0 || errno == EINTR;
+    const bool closed = native_close(record->file);
     return closed && !record->write_failed ? 1 : 0;
 }
 
-// Puts a freshly opened descriptor under number, closing a file already open there.
-int install(int number, int fd) {
+// Puts a freshly opened file under number, closing a file already open there.
+int install(int number, NativeFile file) {
+    if (!file.present()) return 0;
     auto record = std::make_unique<FileRecord>();
-    record->fd = fd;
+    record->file = file;
     record->buffer.reset(new (std::nothrow) char[file_buffer_bytes]);
     const std::lock_guard hold(table_lock);
     const auto slot = static_cast<std::size_t>(number);
@@ -113,7 +109,7 @@ int install(int number, int fd) {
         try {
             file_table.resize((slot / table_growth_slots + 1) * table_growth_slots);
         } catch (const std::bad_alloc&) {
-            close(fd);
+            native_close(file);
             return 0;
         }
     }
@@ -123,39 +119,19 @@ int install(int number, int fd) {
     return 1;
 }
 
-// The descriptor, or -1.
-int open_numbered(int number, std::string_view name, int flags) {
-    if (number < 0) return -1;
-    const std::string path(as_text(name));
-    int fd;
-    do {
-        // Non-blocking so that a FIFO of the log's name fails at once instead of holding the
-        // worker; on regular files the flag changes nothing.
-        fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 }  // namespace
 
 std::int64_t file_size(std::string_view name) {
     const std::string path(as_text(name));
-    if (path.empty()) return -1;
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return -1;
-    if (S_ISDIR(info.st_mode)) return -2;
-    return static_cast<std::int64_t>(info.st_size);
+    return path.empty() ? -1 : native_file_size(path);
 }
 
 int open_file(int number, std::string_view name) {
-    const int fd = open_numbered(number, name, O_RDWR | O_CREAT);
-    return fd < 0 ? 0 : install(number, fd);
+    return number < 0 ? 0 : install(number, native_open_always(std::string(as_text(name))));
 }
 
 int create_file(int number, std::string_view name) {
-    int fd = open_numbered(number, name, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0) fd = open_numbered(number, name, O_WRONLY | O_TRUNC);
-    return fd < 0 ? 0 : install(number, fd);
+    return number < 0 ? 0 : install(number, native_create_always(std::string(as_text(name))));
 }
 
 std::int32_t file_seek(int number, std::int64_t position) {
@@ -164,7 +140,7 @@ std::int32_t file_seek(int number, std::int64_t position) {
     flush(*record);
     record->free_count = 0;
     record->reset = 1;
-    const off_t moved = lseek(record->fd, static_cast<off_t>(position), SEEK_SET);
+    const std::int64_t moved = native_seek(record->file, position);
     if (moved < 0) return -1;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(moved)));
 }
@@ -200,10 +176,7 @@ int close_file(int number) {
 
 std::int64_t open_file_size(int number) {
     FileRecord* const record = open_record(number);
-    if (!record) return -1;
-    struct stat info {};
-    if (fstat(record->fd, &info) != 0) return -1;
-    return static_cast<std::int64_t>(info.st_size);
+    return record ? native_open_file_size(record->file) : -1;
 }
 
 int flush_file(int number) {
@@ -217,11 +190,7 @@ int truncate_open_file(int number, std::int64_t size) {
     FileRecord* const record = open_record(number);
     if (!record || size < 0) return 0;
     flush(*record);
-    int result;
-    do {
-        result = ftruncate(record->fd, static_cast<off_t>(size));
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 1 : 0;
+    return native_truncate(record->file, size) ? 1 : 0;
 }
 
 void close_all_files() {
