@@ -301,8 +301,10 @@ int button_gadget(int id, int x, int y, int width, int height, std::string_view 
 
 int text_gadget(int id, int x, int y, int width, int height, std::string_view text) {
     if (!can_create_gadget(id)) return 0;
-    return add_gadget(id, GadgetKind::label, "Static", text, SS_LEFT | WS_GROUP, 0, x, y, width,
-                      height);
+    // Clipped rather than wrapped where a wider font than the layout's would push words onto a
+    // line below the label's height.
+    return add_gadget(id, GadgetKind::label, "Static", text, SS_LEFTNOWORDWRAP | WS_GROUP, 0, x, y,
+                      width, height);
 }
 
 int string_gadget(int id, int x, int y, int width, int height, std::string_view text,
