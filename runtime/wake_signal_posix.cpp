@@ -3,8 +3,12 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdint>
+#include <thread>
 
 #include "runtime/stop.h"
 #include "runtime/wake_signal.h"
@@ -26,8 +30,11 @@ WakeSignal::~WakeSignal() {
 }
 
 void WakeSignal::raise() {
-    std::uint64_t one = 1;
-    if (handle_.present()) (void)!write(descriptor_of(handle_), &one, sizeof one);
+    if (!handle_.present()) return;
+    const std::uint64_t one = 1;
+    // The count only grows to the number of raises, far below its limit: only EINTR can fail it.
+    while (write(descriptor_of(handle_), &one, sizeof one) < 0 && errno == EINTR) {
+    }
 }
 
 void WakeSignal::lower() {
@@ -48,4 +55,20 @@ bool WakeSignal::wait() {
         if (fds[0].revents & POLLIN) return true;
         if ((fds[1].revents & POLLIN) || stop_requested()) return false;
     }
+}
+
+bool WakeSignal::wait_alone(std::uint32_t ms) const {
+    const int timeout_ms =
+        ms == 0xFFFFFFFFu ? -1 : static_cast<int>(std::min<std::uint32_t>(ms, INT_MAX));
+    if (!handle_.present()) {
+        if (timeout_ms >= 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+        return false;
+    }
+    pollfd watched{descriptor_of(handle_), POLLIN, 0};
+    const int ready = poll(&watched, 1, timeout_ms);
+    if (ready < 0 && errno != EINTR) {
+        // Out of kernel memory or similar: back off instead of spinning.
+        std::this_thread::sleep_for(std::chrono::milliseconds(flag_check_ms));
+    }
+    return ready > 0;
 }

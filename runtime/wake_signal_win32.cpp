@@ -44,3 +44,11 @@ bool WakeSignal::wait() {
         if (result == WAIT_FAILED || result == WAIT_OBJECT_0 + 1 || stop_requested()) return false;
     }
 }
+
+bool WakeSignal::wait_alone(std::uint32_t ms) const {
+    if (!handle_.present()) {
+        Sleep(ms);
+        return false;
+    }
+    return WaitForSingleObject(event_of(handle_), ms) == WAIT_OBJECT_0;
+}

@@ -1,12 +1,6 @@
 // The worker under faults: a router that misbehaves at each step of the dialog, logs that cannot
 // be created or written, and settings that cannot be used. After a router's fault the next cycle
 // collects normally; a log that cannot be written loses no line and damages none.
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +12,7 @@
 #include "settings/settings.h"
 #include "tests/support/file_size_limit.h"
 #include "tools/router_sim.h"
+#include "unwritable_logs.h"
 #include "worker_fixture.h"
 
 namespace {
@@ -170,57 +165,6 @@ TEST_F(WorkerFaults, DirectoryNamedLikeALogShowsItsBoxAndEndsTheProgram) {
     }
 }
 
-// While it lives, neither log can be opened for writing: read-only for a normal user, immutable
-// for root (whom no permission bit stops).
-class ReadOnlyLogs {
-  public:
-    ReadOnlyLogs() {
-        for (const char* log : logs_) {
-            if (geteuid() != 0) {
-                chmod(log, 0444);
-            } else {
-                set_immutable(log, true);
-            }
-        }
-    }
-    ~ReadOnlyLogs() {
-        for (const char* log : logs_) {
-            if (geteuid() != 0) {
-                chmod(log, 0644);
-            } else {
-                set_immutable(log, false);
-            }
-        }
-    }
-    ReadOnlyLogs(const ReadOnlyLogs&) = delete;
-    ReadOnlyLogs& operator=(const ReadOnlyLogs&) = delete;
-
-    bool active() const {
-        for (const char* log : logs_) {
-            const int fd = open(log, O_RDWR | O_CLOEXEC);
-            if (fd >= 0) {
-                close(fd);
-                return false;
-            }
-        }
-        return true;
-    }
-
-  private:
-    static void set_immutable(const char* name, bool on) {
-        const int fd = open(name, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        int flags = 0;
-        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-            ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
-        close(fd);
-    }
-
-    const char* logs_[2] = {"kelvastats.csv", "kelvabins.csv"};
-};
-
 // While it lives, no file grows past a few bytes beyond the smaller log: every write to the logs
 // fails as "file too large", the smaller one's after a few bytes.
 class LogsMayNotGrow : public FileSizeLimit {
@@ -228,9 +172,9 @@ class LogsMayNotGrow : public FileSizeLimit {
     LogsMayNotGrow() : FileSizeLimit(smaller_log_bytes() + 10) {}
 
   private:
-    static rlim_t smaller_log_bytes() {
-        return std::min(std::filesystem::file_size("kelvastats.csv"),
-                        std::filesystem::file_size("kelvabins.csv"));
+    static std::int64_t smaller_log_bytes() {
+        return static_cast<std::int64_t>(std::min(std::filesystem::file_size("kelvastats.csv"),
+                                                  std::filesystem::file_size("kelvabins.csv")));
     }
 };
 
@@ -270,6 +214,10 @@ TEST_F(WorkerFaults, ReadOnlyLogsKeepTheirLinesUntilWritableAgain) {
 
 TEST_F(WorkerFaults, LogsTooLargeToGrowKeepTheirLinesAndTheirBytes) {
     check_lines_wait_while_logs_are<LogsMayNotGrow>("unable to grow");
+}
+
+TEST_F(WorkerFaults, LogsHeldOpenByAnotherProgramKeepTheirLinesUntilReleased) {
+    check_lines_wait_while_logs_are<LogsHeldForReading>("held open by another program");
 }
 
 TEST_F(WorkerFaults, AddressOrPortThatCannotBeUsedShowsCantFindTheServer) {

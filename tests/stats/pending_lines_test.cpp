@@ -2,13 +2,9 @@
 // written again; a write that fails half way leaves the log as it was.
 #include "stats/pending_lines.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "settings/settings.h"
@@ -18,44 +14,12 @@
 #include "stats_test_env.h"
 #include "tests/support/file_size_limit.h"
 #include "tools/router_replies.h"
+#include "unopenable_logs.h"
 
 namespace {
 
 const std::string stats_log = "kelvastats.csv";
 const std::string bins_log = "kelvabins.csv";
-
-// While it lives, no file can be opened: every free descriptor below a lowered limit is taken.
-// Works the same for root, which no permission bit stops.
-class NoFreeDescriptors {
-  public:
-    NoFreeDescriptors() {
-        if (getrlimit(RLIMIT_NOFILE, &saved_) != 0) return;
-        rlimit lowered = saved_;
-        lowered.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 256);
-        if (setrlimit(RLIMIT_NOFILE, &lowered) != 0) return;
-        limited_ = true;
-        for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken_.push_back(fd);
-    }
-    ~NoFreeDescriptors() {
-        for (const int fd : taken_) close(fd);
-        if (limited_) setrlimit(RLIMIT_NOFILE, &saved_);
-    }
-    NoFreeDescriptors(const NoFreeDescriptors&) = delete;
-    NoFreeDescriptors& operator=(const NoFreeDescriptors&) = delete;
-
-    // True when opening a file now fails for want of a descriptor.
-    bool active() const {
-        if (!limited_) return false;
-        const int fd = open(".", O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) close(fd);
-        return fd < 0 && errno == EMFILE;
-    }
-
-  private:
-    rlimit saved_{};
-    bool limited_ = false;
-    std::vector<int> taken_;
-};
 
 void collect(const LineCounters& counters, int minute) {
     test_clock.minute = minute;
@@ -64,8 +28,8 @@ void collect(const LineCounters& counters, int minute) {
 }
 
 void collect_unopenable(const LineCounters& counters, int minute) {
-    const NoFreeDescriptors no_descriptors;
-    ASSERT_TRUE(no_descriptors.active()) << "could not use up the descriptors";
+    const UnopenableLogs unopenable;
+    ASSERT_TRUE(unopenable.active()) << "could not make the logs unopenable";
     collect(counters, minute);
 }
 
@@ -96,8 +60,8 @@ TEST_F(PendingLines, AtMostTenThousandWaitAndTheDroppedAreCounted) {
     write_file_bytes(stats_log, "earlier\r\n");
     settings.received_text = "> ";
     {
-        const NoFreeDescriptors no_descriptors;
-        ASSERT_TRUE(no_descriptors.active());
+        const UnopenableLogs unopenable;
+        ASSERT_TRUE(unopenable.active());
         for (int k = 0; k < 10005; ++k) {
             test_clock.day = 1 + k / 1440;
             test_clock.hour = k / 60 % 24;
@@ -122,6 +86,7 @@ TEST_F(PendingLines, AtMostTenThousandWaitAndTheDroppedAreCounted) {
 }
 
 TEST_F(PendingLines, FailedWriteLeavesTheLogAsItWasAndKeepsTheLine) {
+    if (!FileSizeLimit::available()) GTEST_SKIP() << "no limit on the size of files here";
     collect({812, 3, 0, 0, 0}, 8);
     const std::string before = read_file_bytes(stats_log);
     {
@@ -139,6 +104,7 @@ TEST_F(PendingLines, FailedWriteLeavesTheLogAsItWasAndKeepsTheLine) {
 }
 
 TEST_F(PendingLines, FailedWriteCutsBackTheOpenedLogNotTheFileNowOfItsName) {
+    if (!FileSizeLimit::available()) GTEST_SKIP() << "no limit on the size of files here";
     collect({812, 3, 0, 0, 0}, 8);
     const std::string before = read_file_bytes(stats_log);
     const OpenedLog opened = open_log(stats_log);
@@ -171,8 +137,8 @@ TEST_F(PendingLines, BinsLinePendingIsShownAfterTheStatisticsPart) {
     settings.received_text = showbins_reply(0);
     ASSERT_EQ(write_bins(), LogStep::done);
     {
-        const NoFreeDescriptors no_descriptors;
-        ASSERT_TRUE(no_descriptors.active());
+        const UnopenableLogs unopenable;
+        ASSERT_TRUE(unopenable.active());
         collect({812, 5, 0, 0, 0}, 9);
         settings.received_text = showbins_reply(1);
         write_bins();
@@ -200,11 +166,11 @@ TEST_F(PendingLines, RetryAtProgramEndWritesWhatWaits) {
     collect_unopenable({812, 5, 0, 0, 0}, 9);
     collect_unopenable({812, 9, 0, 0, 0}, 10);
     {
-        const NoFreeDescriptors no_descriptors;
+        const UnopenableLogs unopenable;
         EXPECT_EQ(retry_pending_log_lines(), 2);
     }
     // The log went away meanwhile: it is started again with the header.
-    ASSERT_EQ(unlink(stats_log.c_str()), 0);
+    ASSERT_TRUE(std::filesystem::remove(stats_log));
     EXPECT_EQ(retry_pending_log_lines(), 0);
     const std::string expected = test_data("stats_pending_in_order.csv");
     const std::string header = expected.substr(0, expected.find("\r\n") + 2);
