@@ -103,6 +103,15 @@ void size_status_bars(HWND window) {
 void move_focus(HWND window, bool previous) {
     HWND current = GetFocus();
     while (current && GetParent(current) != window) current = GetParent(current);
+    if (!current) {
+        // Nothing of the window's has the focus (its holder was hidden, say): Tab starts at the
+        // first control, Shift+Tab at the last.
+        current = GetNextDlgTabItem(window, nullptr, FALSE);
+        if (!previous) {
+            if (current) SetFocus(current);
+            return;
+        }
+    }
     if (HWND next = GetNextDlgTabItem(window, current, previous)) SetFocus(next);
 }
 

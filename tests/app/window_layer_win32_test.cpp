@@ -170,6 +170,50 @@ TEST_F(WindowLayerWin32Test, ClicksAreEventsAndTheCloseBoxKeepsTheWindow) {
     EXPECT_EQ(event_gadget(), password_id);
 }
 
+// The gadget (not the box inside the address field) that has the keyboard focus.
+int focused_gadget() {
+    HWND focus = GetFocus();
+    while (focus && GetParent(focus) != main_hwnd()) focus = GetParent(focus);
+    return focus ? GetDlgCtrlID(focus) : -1;
+}
+
+// Presses Tab (Shift+Tab) on the keyboard, then Alt+F4, whose close event ends the wait once the
+// Tab has gone through the event loop; gives the gadget that has the focus then.
+int after_tab(bool shift) {
+    std::vector<INPUT> keys;
+    auto key = [&keys](WORD code, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = code;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        keys.push_back(input);
+    };
+    if (shift) key(VK_SHIFT, false);
+    key(VK_TAB, false);
+    key(VK_TAB, true);
+    if (shift) key(VK_SHIFT, true);
+    key(VK_MENU, false);
+    key(VK_F4, false);
+    key(VK_F4, true);
+    key(VK_MENU, true);
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    while (wait_window_event() != close_window_event) {
+    }
+    return focused_gadget();
+}
+
+TEST_F(WindowLayerWin32Test, TabMovesTheFocusInCreationOrderAndSkipsAHiddenGadget) {
+    SetFocus(control(address_id));
+    EXPECT_EQ(after_tab(false), digits_id);
+    EXPECT_EQ(after_tab(false), password_id);
+    EXPECT_EQ(after_tab(false), button_id);
+    EXPECT_EQ(after_tab(false), address_id);  // round from the last to the first
+    EXPECT_EQ(after_tab(true), button_id);
+    hide_gadget(button_id, 1);
+    EXPECT_EQ(after_tab(true), password_id);
+    EXPECT_EQ(after_tab(false), address_id);
+}
+
 TEST_F(WindowLayerWin32Test, StatusTextFromAnotherThreadIsSetWhenTheCallReturns) {
     std::string text_at_return;
     std::atomic<bool> returned{false};
