@@ -60,7 +60,8 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
             settings.received_text = peek_string(buffer, count);
             dialog_step();
             last_chunk = record.sent_at = Clock::now();
-            status_reply_arrived = settings.dialog_state.load() == 5;
+            // The chunk just answered with "adsl showbins" was the status reply.
+            status_reply_arrived = settings.dialog_state.load() == bins_reply_state;
         } else if (connection_closed(connection)) {
             show_cycle_abandoned("router closed the connection");
             report(true);
@@ -78,11 +79,11 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
 
         // Only in the pass whose chunk brought the status reply: a bit-loading reply that is slow
         // to come must not log the same status reply again at every pass.
-        if (status_reply_arrived && settings.dialog_state.load() == 5) {
+        if (status_reply_arrived && settings.dialog_state.load() == bins_reply_state) {
             if (write_statistics() == LogStep::program_ends) return CycleEnd::program_ends;
             if (stop_requested()) return CycleEnd::stopped;
         }
-        if (settings.dialog_state.load() == 6) {
+        if (settings.dialog_state.load() == done_state) {  // the bit-loading reply arrived
             if (write_bins() == LogStep::program_ends) return CycleEnd::program_ends;
             if (stop_requested()) return CycleEnd::stopped;
         }
@@ -96,7 +97,7 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
 CycleEnd run_cycle(const MemoryBlock& buffer) {
     // The interval wait needs no fine timing; the passes' 300 ms pauses do.
     const FineTimerResolution fine_timing;
-    settings.dialog_state = 2;
+    settings.dialog_state = password_state;
     settings.dialog_finished = 0;
     Connection* connection = open_connection(settings.router_address.get(), settings.port.load());
     settings.connection = connection;

@@ -12,10 +12,10 @@ int start_network();
 
 // Connects to address (a dotted IPv4 address, or a host name looked up for its first IPv4
 // address) on the low 16 bits of port. Null when the address is empty or malformed, does not
-// resolve, is refused (is_refused_address), the port is 0, or the connect fails. Waits for the system's own
-// connect outcome, but a stop request for the calling thread (runtime/stop.h) ends the wait at
-// once with null. A connection the router accepted and at once reset is a connection: the reset
-// shows on it as a closed connection.
+// resolve, is refused (is_refused_address), the port is 0, or the connect fails. Waits for the
+// system's own connect outcome, but a stop request for the calling thread (runtime/stop.h) ends the
+// wait at once with null. A connection the router accepted and at once reset is a connection: the
+// reset shows on it as a closed connection.
 Connection* open_connection(std::string_view address, std::int32_t port);
 
 // Network event codes of connection_event.

@@ -11,21 +11,21 @@ void dialog_step() {
     const std::int32_t state = settings.dialog_state.load();
     Connection* connection = settings.connection.load();
     switch (state) {
-        case 1:
+        case user_name_state:
             send_text(connection, concat(settings.user_name, "\r"));
             break;
-        case 2:
+        case password_state:
             // Read at the moment of sending, so a password edited between cycles is the one that
             // goes.
             send_text(connection, concat(settings.password.get(), "\r"));
             break;
-        case 3:
+        case command_state:
             send_text(connection, "show adsl\r");
             break;
-        case 4:
+        case status_reply_state:
             send_text(connection, "adsl showbins\r");
             break;
-        case 5:
+        case bins_reply_state:
             send_text(connection, "exit\r");
             settings.dialog_finished = 1;
             break;

@@ -8,6 +8,9 @@
 // for the calling thread.
 void play_tone(std::int32_t frequency_hz, std::int32_t duration_ms);
 
+// Whether a sound device can be opened for the tone now (a test of the real device skips without).
+bool sound_device_present();
+
 // Replaces the output (tests record the tones); null restores the sound device.
 using ToneOutput = void (*)(std::int32_t frequency_hz, std::int32_t duration_ms);
 void set_tone_output(ToneOutput output);

@@ -60,10 +60,11 @@ void fill_period(std::vector<std::int16_t>& samples, std::int64_t first_frame, s
     }
 }
 
+std::once_flag alsa_silenced;  // ALSA's own error printing is turned off once
+
 // Plays the tone; false when no device could be opened (nothing has been waited then).
 bool play_on_alsa(std::int32_t frequency_hz, std::int32_t duration_ms) {
-    static std::once_flag silenced;
-    std::call_once(silenced, [] { snd_lib_error_set_handler(&ignore_alsa_error); });
+    std::call_once(alsa_silenced, [] { snd_lib_error_set_handler(&ignore_alsa_error); });
 
     const auto tone_end = Clock::now() + std::chrono::milliseconds(duration_ms);
     const auto give_up = tone_end + stall_allowance;
@@ -114,4 +115,12 @@ bool play_on_alsa(std::int32_t frequency_hz, std::int32_t duration_ms) {
 
 void play_through_device(std::int32_t frequency_hz, std::int32_t duration_ms) {
     if (!play_on_alsa(frequency_hz, duration_ms)) wait_tone_silently(frequency_hz, duration_ms);
+}
+
+bool sound_device_present() {
+    std::call_once(alsa_silenced, [] { snd_lib_error_set_handler(&ignore_alsa_error); });
+    snd_pcm_t* raw = nullptr;
+    if (snd_pcm_open(&raw, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return false;
+    snd_pcm_close(raw);
+    return true;
 }

@@ -7,4 +7,4 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-find "$root/build/windows" -name '*.exe' \( -name 'kelvastats.exe' -o -name 'kelvastats-*.exe' \) -printf '%p\n' | sort
+find "$root/build/windows" -path "$root/build/windows/wine-prefix" -prune -o -name '*.exe' \( -name 'kelvastats.exe' -o -name 'kelvastats-*.exe' \) -printf '%p\n' | sort

@@ -12,6 +12,8 @@ packages=(
   xvfb xauth xdotool      # the end-to-end test drives the real window on a virtual display
   iproute2 util-linux     # ... inside a network namespace of its own with only loopback up
   clang libclang-rt-14-dev  # libFuzzer targets and sanitizer runtimes
+  clang-format            # the test script checks the layout of every C++ file
+  git                     # ... which it lists from the checkout
   g++-mingw-w64-x86-64    # the Windows cross build (its -posix compilers have std::thread)
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
 )

@@ -6,6 +6,8 @@
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Windows build (mingw-w64), its runtime, stats and collect tests run under Wine,
 #   5. the Debug build with warnings as errors, running every test; its summary closes the output.
+# Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
+# change touched among them; the whole check takes a second or two).
 # `scripts/test.sh --quick` runs step 5 alone, `--linux` all but step 4, `--windows` step 4 alone.
 set -euo pipefail
 mode="${1:-all}"
@@ -37,6 +39,12 @@ quiet_ctest() {
   grep -E 'tests passed|tests failed' "$log"
 }
 
+echo "== Formatting"
+if ! git -C "$root" ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "Files above are not formatted: run clang-format -i on them."
+  exit 1
+fi
+
 # The Windows build's tests under Wine, in a prefix inside the build folder. One wineserver is kept
 # for the whole run and the prefix booted once before: otherwise each test program would wait
 # seconds for Wine's service processes.
@@ -46,7 +54,7 @@ windows_stage() {
   cmake --build --preset windows
   export WINEPREFIX="$root/build/windows/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   mkdir -p "$WINEPREFIX"
-  wineserver -p
+  wineserver -p 2>/dev/null || true  # one may be running already for this prefix: it serves as well
   trap 'wineserver -k 2>/dev/null || true' EXIT
   wine wineboot </dev/null >/dev/null 2>&1
   quiet_ctest windows

@@ -1,10 +1,10 @@
 // The bins step: the bit table of the showbins reply, read by position, as one log line.
 #include "stats/bins_log.h"
 
-#include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
+#include "stats/log_stamps.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
@@ -50,21 +50,10 @@ std::string bit_count_text(std::string_view cell) {
     return std::string(bit_count_text(cell, collapsed));
 }
 
-LogStep write_bins() {
+std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
+                           std::string_view time_stamp) {
     ReplyLineViews reply_lines;
-    split_reply_lines(settings.received_text, reply_lines);
-    // One reading of the clock for both stamps, so a line written at midnight never pairs the old
-    // day's date with the new day's time.
-    const std::int32_t now = current_date();
-    const std::string date_stamp = format_date("%dd/%mm/%yy", now);
-    const std::string time_stamp = format_date("%hh:%ii", now);
-
-    const OpenedLog opened = open_log(settings.bins_log_name);
-    if (opened.state == LogOpen::not_created) {
-        message_box("KelvaStats", "Error: can't write bins logfile", 0);
-        return LogStep::program_ends;
-    }
-
+    split_reply_lines(reply, reply_lines);
     std::string line;
     line.reserve(data_line_bytes);
     line.append(date_stamp).append(",").append(time_stamp);
@@ -72,15 +61,32 @@ LogStep write_bins() {
     std::string collapsed;  // reused by every cell
     for (std::int32_t k = first_table_line; k <= last_table_line; ++k) {
         for (std::int32_t cell = 1; cell <= cells_per_line; ++cell) {
-            const std::string_view bits = bit_count_text(
-                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width), collapsed);
+            const std::string_view cell_text =
+                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width);
+            if (cell_text.empty()) {  // a short reply: most slots have no cell at all
+                line.append(",");
+                continue;
+            }
+            const std::string_view bits = bit_count_text(cell_text, collapsed);
             total = wrapping_add(total, to_number(bits));
             line.append(",").append(bits);
         }
     }
     line.append(",").append(to_decimal(total)).append("\r\n");
+    return line;
+}
 
-    append_log_line(LogKind::bins, settings.bins_log_name, opened, header_lines(), std::move(line));
+LogStep write_bins() {
+    const LogStamps stamps = read_log_stamps();
+
+    const OpenedLog opened = open_log(settings.bins_log_name);
+    if (opened.state == LogOpen::not_created) {
+        message_box("KelvaStats", "Error: can't write bins logfile", 0);
+        return LogStep::program_ends;
+    }
+
+    append_log_line(LogKind::bins, settings.bins_log_name, opened, header_lines(),
+                    bins_data_line(settings.received_text, stamps.date, stamps.time));
     refresh_collection_status();
     return LogStep::done;
 }

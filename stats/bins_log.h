@@ -17,6 +17,10 @@ std::string bit_count_text(std::string_view cell);
 // caller that passes the same string for every cell lets the loop run without allocating.
 std::string_view bit_count_text(std::string_view cell, std::string& collapsed);
 
+// The data line for reply with the given stamps, CR LF included, built in memory.
+std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
+                           std::string_view time_stamp);
+
 // Parses settings.received_text and appends one data line to settings.bins_log_name (first the
 // header line and the frequency row when the log is missing or empty). A line that cannot be
 // written stays pending (stats/pending_lines.h), and the status line then says so. When a new log

@@ -3,11 +3,11 @@
 
 #include <array>
 
-#include "runtime/date.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
 #include "stats/alarm.h"
+#include "stats/log_stamps.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "stats/status_reply.h"
@@ -24,9 +24,10 @@ struct Counter {
 // the reply's size and this much for the fixed columns hold either line without regrowing.
 constexpr std::size_t fixed_columns_bytes = 128;
 
-std::string header_line(const ReplyLineViews& reply_lines, std::int32_t line_count) {
+std::string header_line(std::size_t reply_bytes, const ReplyLineViews& reply_lines,
+                        std::int32_t line_count) {
     std::string header;
-    header.reserve(settings.received_text.size() + fixed_columns_bytes);
+    header.reserve(reply_bytes + fixed_columns_bytes);
     header += "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,";
     for (std::int32_t k = 2; k <= line_count + 1; ++k) append_column_label(header, reply_lines[k]);
     header += "\r\n";
@@ -35,21 +36,10 @@ std::string header_line(const ReplyLineViews& reply_lines, std::int32_t line_cou
 
 }  // namespace
 
-LogStep write_statistics() {
+StatisticsLines build_statistics_lines(std::string_view reply, std::string_view date_stamp,
+                                       std::string_view time_stamp) {
     ReplyLineViews reply_lines;
-    const std::int32_t line_count = split_reply_lines(settings.received_text, reply_lines);
-    // One reading of the clock for both stamps, so a line written at midnight never pairs the old
-    // day's date with the new day's time.
-    const std::int32_t now = current_date();
-    const std::string date_stamp = format_date("%dd/%mm/%yy", now);
-    const std::string time_stamp = format_date("%hh:%ii", now);
-
-    const OpenedLog opened = open_log(settings.stats_log_name);
-    if (opened.state == LogOpen::not_created) {
-        message_box("KelvaStats", "Error: can't write logfile", 0);
-        return LogStep::program_ends;
-    }
-
+    const std::int32_t line_count = split_reply_lines(reply, reply_lines);
     const bool first = settings.first_collection == 1;
     const std::array<Counter, 5> counters{{
         {fec_line, settings.prev_fec, settings.delta_fec},
@@ -58,10 +48,10 @@ LogStep write_statistics() {
         {ncd_line, settings.prev_ncd, settings.delta_ncd},
         {ocd_line, settings.prev_ocd, settings.delta_ocd},
     }};
-    std::string line;
-    line.reserve(settings.received_text.size() + fixed_columns_bytes);
+    StatisticsLines lines;
+    std::string& line = lines.data;
+    line.reserve(reply.size() + fixed_columns_bytes);
     line.append(date_stamp).append(",").append(time_stamp).append(",");
-    std::string delta_crc_text;
     for (const Counter& counter : counters) {
         const std::int32_t value = counter_value(reply_lines[counter.reply_line]);
         const std::int32_t delta = wrapping_sub(value, counter.previous);
@@ -69,7 +59,7 @@ LogStep write_statistics() {
         counter.previous = value;
         // A counter that went down was reset by the router: its change is unknown, not negative.
         const std::string delta_text = first || delta < 0 ? "0" : to_decimal(delta);
-        if (counter.reply_line == crc_line) delta_crc_text = delta_text;
+        if (counter.reply_line == crc_line) lines.delta_crc_text = delta_text;
         line.append(delta_text).append(",");
     }
     std::string value;  // reused by every line
@@ -78,11 +68,25 @@ LogStep write_statistics() {
         line += ',';
     }
     line += "\r\n";
+    lines.header = header_line(reply.size(), reply_lines, line_count);
+    return lines;
+}
 
-    append_log_line(LogKind::statistics, settings.stats_log_name, opened,
-                    header_line(reply_lines, line_count), std::move(line));
+LogStep write_statistics() {
+    const LogStamps stamps = read_log_stamps();
 
-    show_collection_status(time_stamp, delta_crc_text);
+    const OpenedLog opened = open_log(settings.stats_log_name);
+    if (opened.state == LogOpen::not_created) {
+        message_box("KelvaStats", "Error: can't write logfile", 0);
+        return LogStep::program_ends;
+    }
+
+    StatisticsLines lines =
+        build_statistics_lines(settings.received_text, stamps.date, stamps.time);
+    append_log_line(LogKind::statistics, settings.stats_log_name, opened, lines.header,
+                    std::move(lines.data));
+
+    show_collection_status(stamps.time, lines.delta_crc_text);
     const std::int32_t threshold = settings.alarm_threshold;
     if (threshold > 0 && settings.delta_crc > threshold && settings.first_collection == 0)
         sound_alarm();

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
 #include <atomic>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "runtime/gadgets.h"
 #include "runtime/ui_calls.h"
 #include "runtime/window_handle_qt.h"
+#include "tests/support/no_free_descriptors.h"
 
 namespace {
 
@@ -59,6 +61,9 @@ class WindowLayerTest : public QObject {
     void messageBoxFromAnotherThreadHoldsItUntilOk();
     void threadWaitingForItsBoxEndsOnStopAndTheBoxGoes();
     void threadWaitingForStatusTextEndsOnStopWhileMainThreadWaitsForIt();
+    void boxWhileNoWindowOfOursIsActiveStandsAloneAndBlocksNothing();
+    void tooltipShowsWhileTheWindowIsNotActive();
+    void layerWithoutItsWakeUpDoesNotStart();
 };
 
 void WindowLayerTest::init() {
@@ -234,6 +239,49 @@ void WindowLayerTest::threadWaitingForStatusTextEndsOnStopWhileMainThreadWaitsFo
     QVERIFY(worker);
     kill_thread(worker);  // would never return if the worker waited for this thread's loop
     QVERIFY(call_returned);
+}
+
+void WindowLayerTest::boxWhileNoWindowOfOursIsActiveStandsAloneAndBlocksNothing() {
+    QApplication::setActiveWindow(nullptr);  // the user works in another program
+    QVERIFY(!QApplication::activeWindow());
+    std::thread worker([] { box_entry(0); });
+    QTRY_VERIFY(visible_box());
+    QMessageBox* box = visible_box();
+    QVERIFY(!box->parentWidget());
+    QVERIFY(!box->isModal());
+    QVERIFY(!QApplication::activeModalWidget());
+    // The fields still take input while the box waits for its OK.
+    box_of(0)->setFocus();
+    QTest::keyClicks(box_of(0), "10");
+    QCOMPARE(QString::fromStdString(gadget_text(field_id)), QStringLiteral("10.0.0.0"));
+
+    box->button(QMessageBox::Ok)->click();
+    QTRY_VERIFY(call_returned);
+    worker.join();
+    QCOMPARE(box_result.load(), 1);
+}
+
+void WindowLayerTest::tooltipShowsWhileTheWindowIsNotActive() {
+    set_gadget_tooltip(field_id, "Router address");
+    QApplication::setActiveWindow(nullptr);
+    QWidget* field = box_of(0)->parentWidget();
+    QTest::mouseMove(field, QPoint(3, 3));  // the pointer comes to rest on the field
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("Router address"));
+    QToolTip::hideText();
+    // What lets a pointer resting on the field bring up its tooltip while another program is
+    // active.
+    QVERIFY(qt_widget(window_handle(window_id))->testAttribute(Qt::WA_AlwaysShowToolTips));
+}
+
+void WindowLayerTest::layerWithoutItsWakeUpDoesNotStart() {
+    release_window_layer();
+    {
+        const NoFreeDescriptors no_descriptors;
+        QVERIFY2(no_descriptors.active(), "could not use up the descriptors");
+        QCOMPARE(start_window_layer(), 0);
+    }
+    QVERIFY(start_window_layer());
 }
 
 QTEST_MAIN(WindowLayerTest)

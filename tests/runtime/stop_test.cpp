@@ -108,9 +108,9 @@ TEST_F(Stop, SilentToneTakesItsDurationAndEndsOnStop) {
     EXPECT_LT(took, prompt);
 }
 
-// The default output: a real tone where there is a sound device, a silent wait where there is none.
-// Either way the call takes the tone's duration and not much more.
-TEST_F(Stop, DefaultToneKeepsItsDurationWithOrWithoutADevice) {
+// The real sound device keeps the tone's duration and not much more.
+TEST_F(Stop, ToneOnTheSoundDeviceKeepsItsDuration) {
+    if (!sound_device_present()) GTEST_SKIP() << "no sound device on this machine";
     const auto start = Clock::now();
     play_tone(1000, 80);
     const auto took = elapsed_since(start);
