@@ -37,7 +37,9 @@ inline constexpr std::uint32_t ws_visible = 0x10000000;  // asks for a window th
 
 // Edit-field flags of string_gadget.
 inline constexpr std::uint32_t es_password = 32;  // typed characters show as mask characters
-inline constexpr std::uint32_t es_number = 8192;  // only digits can be typed (Win32 takes any paste)
+// Only the digits 0 to 9 can be typed; a paste is refused unless all digits on Qt, taken whole on
+// Win32.
+inline constexpr std::uint32_t es_number = 8192;
 
 // The program entry's first call: brings up the window system for the rest of the process (on
 // Qt the application object, which takes the command line). Returns 0 when there is no display.
