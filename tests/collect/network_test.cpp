@@ -4,7 +4,6 @@
 #include "collect/network.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <chrono>
 #include <string>
@@ -38,7 +37,7 @@ bool wait_for_event(Connection* connection, int wanted) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (connection_event(connection) != wanted) {
         if (std::chrono::steady_clock::now() > deadline) return false;
-        poll(nullptr, 0, 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
@@ -146,7 +145,7 @@ TEST(ConnectionClosed, SilentRouterIsNotClosedButOneThatClosedOrResetIs) {
             unsigned char buffer[8];
             if (connection_event(pair.client) == data_network_event)
                 receive_bytes(pair.client, buffer, sizeof buffer);
-            poll(nullptr, 0, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         EXPECT_TRUE(connection_closed(pair.client)) << (reset ? "reset" : "closed");
         EXPECT_EQ(connection_event(pair.client), no_network_event);

@@ -13,7 +13,6 @@
 #include "stats/status_line.h"
 #include "stats_test_env.h"
 #include "tests/support/file_size_limit.h"
-#include "tests/support/no_free_descriptors.h"
 #include "tools/router_replies.h"
 #include "unopenable_logs.h"
 

@@ -3,8 +3,7 @@
 // open by "another program" that shares nothing, as a spreadsheet may.
 #pragma once
 
-#include <cstdint>
-#include <vector>
+#include <memory>
 
 class UnopenableLogs {
   public:
@@ -17,7 +16,6 @@ class UnopenableLogs {
     bool active() const;
 
   private:
-    std::vector<std::intptr_t> taken_;  // descriptors or handles
-    std::uint64_t saved_limit_ = 0;
-    bool limited_ = false;
+    struct Hold;  // what the platform holds to keep the logs closed
+    std::unique_ptr<Hold> hold_;
 };

@@ -1,6 +1,8 @@
 // UnopenableLogs on Windows: each log that exists is held open with no sharing at all.
 #include <windows.h>
 
+#include <vector>
+
 #include "unopenable_logs.h"
 
 namespace {
@@ -9,21 +11,24 @@ const char* const logs[2] = {"kelvastats.csv", "kelvabins.csv"};
 
 }  // namespace
 
-UnopenableLogs::UnopenableLogs() {
+struct UnopenableLogs::Hold {
+    std::vector<HANDLE> handles;
+};
+
+UnopenableLogs::UnopenableLogs() : hold_(std::make_unique<Hold>()) {
     for (const char* log : logs) {
         const HANDLE handle = CreateFileA(log, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE)
-            taken_.push_back(reinterpret_cast<std::intptr_t>(handle));
+        if (handle != INVALID_HANDLE_VALUE) hold_->handles.push_back(handle);
     }
 }
 
 UnopenableLogs::~UnopenableLogs() {
-    for (const std::intptr_t handle : taken_) CloseHandle(reinterpret_cast<HANDLE>(handle));
+    for (const HANDLE handle : hold_->handles) CloseHandle(handle);
 }
 
 bool UnopenableLogs::active() const {
-    if (taken_.empty()) return false;
+    if (hold_->handles.empty()) return false;
     for (const char* log : logs) {
         const HANDLE handle = CreateFileA(log, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
