@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test:
-#   1. the tests built with AddressSanitizer and UndefinedBehaviorSanitizer (all but the long soak
-#      and the end-to-end run of the real program),
+#   1. the tests built with AddressSanitizer and UndefinedBehaviorSanitizer (all but the long soak,
+#      the 5 ms pacing test, which the sanitizer's slowdown would blur, and the end-to-end run),
 #   2. the tests that run the worker beside the main thread, built with ThreadSanitizer,
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Windows build (mingw-w64), its tests run under Wine (the window and the whole program
