@@ -256,6 +256,37 @@ TEST_F(WindowLayerWin32Test, BoxOfAnotherThreadIsOwnedOnlyByTheActiveWindowAndHo
     }
 }
 
+// What the main thread's box looked like when it came up; it is then answered with OK.
+struct BoxSeen {
+    HWND owner = nullptr;
+    std::string text;
+};
+BoxSeen box_seen;
+
+LRESULT CALLBACK answer_box(int code, WPARAM wparam, LPARAM lparam) {
+    HWND box = reinterpret_cast<HWND>(wparam);
+    char window_class[16] = "";
+    GetClassNameA(box, window_class, sizeof window_class);
+    if (code == HCBT_ACTIVATE &&
+        std::string(window_class) == "#32770") {  // not the window after it
+        char text[64] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        box_seen = {GetWindow(box, GW_OWNER), text};
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+TEST_F(WindowLayerWin32Test, BoxOfTheMainThreadIsOwnedByTheActiveWindowAndAnsweredWithOk) {
+    HHOOK hook = SetWindowsHookExA(WH_CBT, &answer_box, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    EXPECT_EQ(message_box("Error", "Please enter a password before running", 0), IDOK);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(box_seen.owner, main_hwnd());
+    EXPECT_EQ(box_seen.text, "Please enter a password before running");
+    EXPECT_TRUE(IsWindowEnabled(main_hwnd()));
+}
+
 TEST_F(WindowLayerWin32Test, ThreadWaitingForItsBoxEndsOnStopAndTheBoxGoes) {
     auto stop = make_stop_state();
     std::atomic<int> result{-1};
