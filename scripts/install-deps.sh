@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev  # libFuzzer targets and sanitizer runtimes
   clang-format            # the test script checks the layout of every C++ file
   git                     # ... which it lists from the checkout
+  chromium imagemagick    # the report's browser test: a headless render, its screenshot's colours
+  time                    # the report's benchmark reads peak memory from /usr/bin/time -v
   g++-mingw-w64-x86-64    # the Windows cross build (its -posix compilers have std::thread)
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
 )

@@ -5,5 +5,5 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 cmake --preset release -S "$root" >/dev/null
-cmake --build "$root/build/release" --target kelvastats kelvastats-router-sim
+cmake --build "$root/build/release" --target kelvastats kelvastats-router-sim kelvastats-report
 exec "$root/build/release/app/kelvastats" "$@"

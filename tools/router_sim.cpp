@@ -255,9 +255,14 @@ struct RouterSim::Impl {
         }
     }
 
-    void end_session(Session& session, std::string_view how) {
+    // Closes the connection, with a reset (RST) instead of an orderly close when `reset`.
+    void end_session(Session& session, std::string_view how, bool reset = false) {
         if (session.fd == no_sim_socket) return;
-        close_sim_socket(session.fd);
+        if (reset) {
+            reset_sim_socket(session.fd);
+        } else {
+            close_sim_socket(session.fd);
+        }
         session.fd = no_sim_socket;
         log(session, how);
         update_record(session, [](SessionRecord& r) { r.ended = true; });
@@ -281,10 +286,7 @@ struct RouterSim::Impl {
                 return;
             }
             if (head.kind == PieceKind::reset) {
-                reset_sim_socket(session.fd);
-                session.fd = no_sim_socket;
-                log(session, "reset");
-                update_record(session, [](SessionRecord& r) { r.ended = true; });
+                end_session(session, "reset", true);
                 return;
             }
             const std::int64_t count = send_some(session.fd, head.bytes.data(), head.bytes.size());

@@ -1,0 +1,157 @@
+// Drawing primitives for the report's inline SVG charts.
+#include "report/svg_chart.h"
+
+#include <charconv>
+#include <cmath>
+
+std::string number_text(double value, int decimals) {
+    if (!std::isfinite(value)) return "0";
+    char digits[64];
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    std::string text(digits, result.ptr);
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+double Plot::x(double value) const {
+    const double span = x_high > x_low ? x_high - x_low : 1;
+    return left + (value - x_low) / span * inner_width();
+}
+
+double Plot::y(double value) const {
+    const double span = y_high > y_low ? y_high - y_low : 1;
+    return top + inner_height() - (value - y_low) / span * inner_height();
+}
+
+namespace {
+
+// 1, 2 or 5 times a power of ten, at or above `value`.
+double round_up(double value) {
+    if (value <= 0) return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(value)));
+    for (const double step : {1.0, 2.0, 5.0, 10.0})
+        if (step * power >= value) return step * power;
+    return 10 * power;
+}
+
+std::string point(double x, double y) {
+    return number_text(x) + "," + number_text(y);
+}
+
+}  // namespace
+
+void fit_y(Plot& plot, double lowest, double highest, bool from_zero) {
+    if (from_zero) {
+        plot.y_low = std::min(0.0, lowest);
+        plot.y_high = round_up(highest);
+        return;
+    }
+    const double margin = std::max((highest - lowest) * 0.1, 1.0);
+    plot.y_low = std::floor(lowest - margin);
+    plot.y_high = std::ceil(highest + margin);
+}
+
+std::string chart_start(const Plot& plot, std::string_view title) {
+    std::string svg = "<svg viewBox=\"0 0 " + number_text(plot.width) + " " +
+                      number_text(plot.height) + "\" role=\"img\"><title>" + escaped(title) +
+                      "</title>";
+    svg += "<rect class=\"frame\" x=\"" + number_text(plot.left) + "\" y=\"" +
+           number_text(plot.top) + "\" width=\"" + number_text(plot.inner_width()) +
+           "\" height=\"" + number_text(plot.inner_height()) + "\"/>";
+    for (const double value : {plot.y_low, (plot.y_low + plot.y_high) / 2, plot.y_high}) {
+        svg += "<text class=\"yl\" x=\"" + number_text(plot.left - 4) + "\" y=\"" +
+               number_text(plot.y(value) + 3) + "\">" + number_text(value, 1) + "</text>";
+    }
+    return svg;
+}
+
+std::string chart_end() {
+    return "</svg>\n";
+}
+
+std::string x_label(const Plot& plot, double at, std::string_view text) {
+    return "<text class=\"xl\" x=\"" + number_text(plot.x(at)) + "\" y=\"" +
+           number_text(plot.height - 6) + "\">" + escaped(text) + "</text>";
+}
+
+std::string box(const Plot& plot, double x0, double x1, double y0, double y1,
+                std::string_view css_class) {
+    const double left = plot.x(x0), right = plot.x(x1);
+    const double top = plot.y(y1), bottom = plot.y(y0);
+    return "<rect class=\"" + std::string(css_class) + "\" x=\"" + number_text(left) + "\" y=\"" +
+           number_text(top) + "\" width=\"" + number_text(std::max(right - left, 0.3)) +
+           "\" height=\"" + number_text(std::max(bottom - top, 0.0)) + "\"/>";
+}
+
+std::string line(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                 std::string_view css_class) {
+    std::string svg;
+    std::string points;
+    const auto flush = [&] {
+        if (!points.empty())
+            svg += "<polyline class=\"" + std::string(css_class) + "\" points=\"" + points + "\"/>";
+        points.clear();
+    };
+    for (std::size_t k = 0; k < xs.size(); ++k) {
+        if (std::isnan(ys[k])) {
+            flush();
+            continue;
+        }
+        if (!points.empty()) points += ' ';
+        points += point(plot.x(xs[k]), plot.y(ys[k]));
+    }
+    flush();
+    return svg;
+}
+
+std::string band(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& lows,
+                 const std::vector<double>& highs, std::string_view css_class) {
+    std::string svg;
+    std::size_t k = 0;
+    while (k < xs.size()) {
+        if (std::isnan(lows[k])) {
+            ++k;
+            continue;
+        }
+        std::size_t end = k;
+        while (end < xs.size() && !std::isnan(lows[end])) ++end;
+        std::string points;
+        for (std::size_t j = k; j < end; ++j)
+            points += point(plot.x(xs[j]), plot.y(highs[j])) + " ";
+        for (std::size_t j = end; j-- > k;) points += point(plot.x(xs[j]), plot.y(lows[j])) + " ";
+        points.pop_back();
+        svg += "<polygon class=\"" + std::string(css_class) + "\" points=\"" + points + "\"/>";
+        k = end;
+    }
+    return svg;
+}

@@ -1,0 +1,46 @@
+// Drawing primitives for the report's inline SVG charts: a plot area with its scales, bars,
+// lines, bands and axis labels, written as text with no locale so the output is byte-stable.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A number with at most `decimals` digits after the point, trailing zeros dropped.
+std::string number_text(double value, int decimals = 1);
+// Text made safe inside HTML and SVG.
+std::string escaped(std::string_view text);
+
+// The plot area of one chart, in the SVG's own units; x runs over [x_low, x_high], y over
+// [y_low, y_high].
+struct Plot {
+    double width = 720, height = 150;
+    double left = 52, right = 10, top = 8, bottom = 22;
+    double x_low = 0, x_high = 1, y_low = 0, y_high = 1;
+
+    double x(double value) const;
+    double y(double value) const;
+    double inner_width() const { return width - left - right; }
+    double inner_height() const { return height - top - bottom; }
+};
+
+// The y range from 0 (or the lowest value) up to a round number at or above the highest.
+void fit_y(Plot& plot, double lowest, double highest, bool from_zero);
+
+// "<svg ...>" opening with the viewBox and a title for screen readers, and the frame with the
+// y axis labels at the bottom, middle and top.
+std::string chart_start(const Plot& plot, std::string_view title);
+std::string chart_end();
+
+// An x axis label centred at x value `at`.
+std::string x_label(const Plot& plot, double at, std::string_view text);
+// A filled rectangle between x values and y values.
+std::string box(const Plot& plot, double x0, double x1, double y0, double y1,
+                std::string_view css_class);
+
+// A polyline through points (x, y); points with a NaN y break the line into pieces.
+std::string line(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                 std::string_view css_class);
+// A band between a lower and an upper line; NaN breaks it into pieces.
+std::string band(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& lows,
+                 const std::vector<double>& highs, std::string_view css_class);

@@ -1,0 +1,118 @@
+// Log stamps as wall-clock minutes.
+#include "report/wall_minutes.h"
+
+namespace {
+
+bool is_leap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int days_in_month(int year, int month) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && is_leap(year) ? 29 : days[month - 1];
+}
+
+// Days from 2000-01-01 to the date (the civil calendar counted in 400-year eras).
+std::int32_t days_from_2000(int year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const int era = year / 400;
+    const int year_of_era = year - era * 400;
+    const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 730425;
+}
+
+struct Civil {
+    int year, month, day;
+};
+
+Civil civil_from_days(std::int32_t days) {
+    const std::int32_t z = days + 730425;
+    const std::int32_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int32_t day_of_era = z - era * 146097;
+    const std::int32_t year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const std::int32_t day_of_year =
+        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const std::int32_t mp = (5 * day_of_year + 2) / 153;
+    const int day = day_of_year - (153 * mp + 2) / 5 + 1;
+    const int month = mp < 10 ? mp + 3 : mp - 9;
+    return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+// The two digits at text[at], or -1.
+int two_digits(std::string_view text, std::size_t at) {
+    const char a = text[at];
+    const char b = text[at + 1];
+    if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
+    return (a - '0') * 10 + (b - '0');
+}
+
+WallMinute checked_minute(int year, int month, int day, int hour, int minute) {
+    if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return -1;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return -1;
+    return days_from_2000(year, month, day) * minutes_per_day + hour * minutes_per_hour + minute;
+}
+
+void append_two_digits(std::string& text, int value) {
+    text += static_cast<char>('0' + value / 10);
+    text += static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
+WallMinute read_stamp(std::string_view date, std::string_view time) {
+    if (date.size() != 8 || date[2] != '/' || date[5] != '/') return -1;
+    if (time.size() != 5 || time[2] != ':') return -1;
+    const int day = two_digits(date, 0);
+    const int month = two_digits(date, 3);
+    const int year = two_digits(date, 6);
+    const int hour = two_digits(time, 0);
+    const int minute = two_digits(time, 3);
+    if (day < 0 || month < 0 || year < 0 || hour < 0 || minute < 0) return -1;
+    return checked_minute(2000 + year, month, day, hour, minute);
+}
+
+WallMinute read_day(std::string_view day) {
+    if (day.size() != 10 || day[4] != '-' || day[7] != '-') return -1;
+    const int century = two_digits(day, 0);
+    const int year = two_digits(day, 2);
+    const int month = two_digits(day, 5);
+    const int date = two_digits(day, 8);
+    if (century < 0 || year < 0 || month < 0 || date < 0) return -1;
+    return checked_minute(century * 100 + year, month, date, 0, 0);
+}
+
+StampFields stamp_fields(WallMinute minute) {
+    const std::int32_t days = minute >= 0 ? minute / minutes_per_day
+                                          : -((-minute + minutes_per_day - 1) / minutes_per_day);
+    const WallMinute of_day = minute - days * minutes_per_day;
+    const Civil civil = civil_from_days(days);
+    return {civil.year, civil.month, civil.day, of_day / minutes_per_hour,
+            of_day % minutes_per_hour};
+}
+
+WallMinute minute_of(const StampFields& fields) {
+    return checked_minute(fields.year, fields.month, fields.day, fields.hour, fields.minute);
+}
+
+std::string format_day(WallMinute minute) {
+    const StampFields fields = stamp_fields(minute);
+    std::string text;
+    append_two_digits(text, fields.day);
+    text += '/';
+    append_two_digits(text, fields.month);
+    text += '/';
+    append_two_digits(text, fields.year % 100);
+    return text;
+}
+
+std::string format_stamp(WallMinute minute) {
+    const StampFields fields = stamp_fields(minute);
+    std::string text = format_day(minute);
+    text += ' ';
+    append_two_digits(text, fields.hour);
+    text += ':';
+    append_two_digits(text, fields.minute);
+    return text;
+}

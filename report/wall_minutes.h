@@ -1,0 +1,31 @@
+// Log stamps as wall-clock minutes: "dd/mm/yy,hh:mm" read and written, with no time zone, so a
+// clock change shows as a jump and the figures do not depend on the machine's zone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Minutes from 2000-01-01 00:00 of the wall clock, every day 1440 minutes.
+using WallMinute = std::int32_t;
+inline constexpr WallMinute minutes_per_hour = 60;
+inline constexpr WallMinute minutes_per_day = 1440;
+
+// The minute of a stamp whose date and time fields are "dd/mm/yy" and "hh:mm" (the year is 20yy);
+// -1 when either is not exactly that form or not a real date and time.
+WallMinute read_stamp(std::string_view date, std::string_view time);
+// The minute of a whole day "YYYY-MM-DD" at 00:00; -1 when it is not one.
+WallMinute read_day(std::string_view day);
+
+// The calendar fields of a minute.
+struct StampFields {
+    int year, month, day, hour, minute;
+};
+StampFields stamp_fields(WallMinute minute);
+// The minute of the fields; -1 when they are not a real date and time.
+WallMinute minute_of(const StampFields& fields);
+
+// "dd/mm/yy hh:mm", the form the key figures print.
+std::string format_stamp(WallMinute minute);
+// "dd/mm/yy", the day alone.
+std::string format_day(WallMinute minute);
