@@ -1,14 +1,13 @@
 // kelvastats: the program entry. Start-up, the event loop until the close box, program end.
-#include <QApplication>
 #include <cstdio>
 
 #include "app/event_loop.h"
 #include "app/program_end.h"
 #include "app/start_up.h"
+#include "runtime/gadgets.h"
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    if (!start_up()) {
+    if (!start_window_system(argc, argv) || !start_up()) {
         std::fprintf(stderr, "kelvastats: the main window could not be opened\n");
         return 1;
     }

@@ -8,8 +8,17 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if [ -n "$wine_started" ]; then wineserver -k 2>/dev/null || true; fi
   rm -rf "$work"
 }
+
+# Set by the caller for a Windows build: runner=(wine), and the address the simulated router
+# listens on. client_dx, client_dy: where the window's client area starts in its X window.
+runner=()
+router_address=127.0.0.1
+client_dx=0
+client_dy=0
+wine_started=
 trap cleanup EXIT
 
 # Runs the command until it succeeds, for at most wait_limit_s seconds.
@@ -31,35 +40,49 @@ start_xvfb() {
   export DISPLAY QT_QPA_PLATFORM=xcb
 }
 
-# The simulated router ($1) on a free loopback port, which goes to router_port
+# The simulated router ($1) on a free port of router_address, which goes to router_port
 # (log: $work/router.log).
 start_router_sim() {
-  "$1" --address 127.0.0.1 --port 0 --quiet >"$work/router.log" 2>&1 &
+  "${runner[@]}" "$1" --address "$router_address" --port 0 --quiet >"$work/router.log" 2>&1 &
   pids+=("$!")
-  poll_until grep -q 'listening on 127.0.0.1:' "$work/router.log" || return 1
-  router_port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/router.log")
+  poll_until grep -qF "listening on $router_address:" "$work/router.log" || return 1
+  router_port=$(sed -n "s/.*listening on ${router_address//./\\.}:\([0-9]*\).*/\1/p" "$work/router.log")
 }
 
 # kelvastats ($1) in $work/run, where its logs go; its process id goes to app, its window to window
 # (log: $work/kelvastats.log).
 start_program() {
-  mkdir "$work/run"
-  (cd "$work/run" && exec "$1") >"$work/kelvastats.log" 2>&1 &
+  mkdir -p "$work/run"
+  (cd "$work/run" && exec "${runner[@]}" "$1") >"$work/kelvastats.log" 2>&1 &
   app=$!
   pids+=("$app")
   window=$(timeout "$wait_limit_s" xdotool search --sync --name '^KelvaStats 4\.4$' | head -n1)
 }
 
 # Clicks at client coordinates of the window, as the user would.
-click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+click_at() { xdotool mousemove --window "$window" $(($1 + client_dx)) $(($2 + client_dy)) click 1; }
 type_text() { xdotool type --delay 30 "$1"; }
+# Empties the field that has the focus, as far as five characters go.
+clear_field() { xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace; }
+
+# A Wine prefix of the test's own, with a wineserver started in the caller's network namespace
+# (Winsock's sockets are made by the wineserver). Windows there are not left to a window manager,
+# since Xvfb has none to answer them.
+start_wine() {
+  export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
+  wine_started=1
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine wineboot </dev/null >"$work/wine.log" 2>&1 || return 1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$work/wine.log" 2>&1
+}
 
 # Points the program at the simulated router, with no pause between collections, and clicks Run.
 run_against_router_sim() {
-  click_at 32 40 && type_text "127.0.0.1"                      # the address field's first box
-  click_at 155 40 && xdotool key ctrl+a && type_text "$router_port"
+  click_at 32 40 && type_text "$router_address"                # the address field's first box
+  click_at 155 40 && clear_field && type_text "$router_port"
   click_at 95 90 && type_text "secret"                         # password
-  click_at 30 140 && xdotool key ctrl+a && type_text "0"       # interval
+  click_at 30 140 && clear_field && type_text "0"              # interval
   click_at 50 175                                              # Run
 }
 

@@ -1,6 +1,6 @@
 // The window and gadget layer: one top-level window with a status bar and small controls
 // (gadgets) named by caller-chosen integer ids, a blocking event wait, and the modal message box.
-// Windows, gadgets and the event wait belong to the main thread (the thread of the QApplication);
+// Windows, gadgets and the event wait belong to the main thread (the one that started the layer);
 // only set_status_text and message_box (runtime/ui_calls.h) may be called from other threads.
 // Operations on an id that names nothing do nothing and return 0 ("" for gadget_text).
 #pragma once
@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 
-class QWidget;
-using WindowHandle = QWidget*;
+// A top-level window of the platform's window system, opaque here: each platform's layer hands
+// out its own native window under this type (runtime/window_handle_qt.h, _win32.h).
+struct NativeWindow;
+using WindowHandle = NativeWindow*;
 
 // Event codes returned by wait_window_event.
 inline constexpr int gadget_event =
@@ -35,11 +37,17 @@ inline constexpr std::uint32_t ws_visible = 0x10000000;  // asks for a window th
 
 // Edit-field flags of string_gadget.
 inline constexpr std::uint32_t es_password = 32;  // typed characters show as mask characters
-inline constexpr std::uint32_t es_number = 8192;  // only the digits 0 to 9 can be typed or pasted
+// Only the digits 0 to 9 can be typed; a paste is refused unless all digits on Qt, taken whole on
+// Win32.
+inline constexpr std::uint32_t es_number = 8192;
 
-// Starts the layer on the main thread; a QApplication must exist. Installs the real
-// set_status_text and message_box. Returns 1, or 0 when there is no QApplication or the caller is
-// not on its thread.
+// The program entry's first call: brings up the window system for the rest of the process (on
+// Qt the application object, which takes the command line). Returns 0 when there is no display.
+int start_window_system(int& argc, char** argv);
+
+// Starts the layer on the main thread, once the window system is up. Installs the real
+// set_status_text and message_box. Returns 1, or 0 when the window system is not up or the caller
+// is not on its main thread.
 int start_window_layer();
 
 // Destroys every window (status bars and gadgets go with them), forgets queued events, ends every

@@ -18,6 +18,7 @@
 
 #include "runtime/gadgets.h"
 #include "runtime/ip_address_field.h"
+#include "runtime/window_handle_qt.h"
 #include "runtime/window_icon_qt.h"
 #include "runtime/window_layer_qt.h"
 
@@ -217,15 +218,16 @@ int open_window(int id, int x, int y, int width, int height, std::string_view ti
 
 WindowHandle window_handle(int id) {
     auto found = layer.windows.find(id);
-    return found == layer.windows.end() ? nullptr : found->second.data();
+    return found == layer.windows.end() ? nullptr : handle_of(found->second.data());
 }
 
 WindowHandle create_gadget_list(WindowHandle window) {
-    layer.gadget_parent = window;
+    layer.gadget_parent = qt_widget(window);
     return window;
 }
 
-int create_status_bar(int id, WindowHandle window) {
+int create_status_bar(int id, WindowHandle handle) {
+    QWidget* window = qt_widget(handle);
     if (!window || !layer.hub || !on_main_thread()) return 0;
     if (auto old = layer.status_bars.find(id); old != layer.status_bars.end())
         delete old->second.bar.data();

@@ -4,7 +4,8 @@
 #      the 5 ms pacing test, which the sanitizer's slowdown would blur, and the end-to-end run),
 #   2. the tests that run the worker beside the main thread, built with ThreadSanitizer,
 #   3. each fuzzer for a bounded time (where clang is present),
-#   4. the Windows build (mingw-w64), its runtime, stats and collect tests run under Wine,
+#   4. the Windows build (mingw-w64), its tests run under Wine (the window and the whole program
+#      on a virtual display),
 #   5. the Debug build with warnings as errors, running every test; its summary closes the output.
 # Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
 # change touched among them; the whole check takes a second or two).

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/start_up.h"
 #include "runtime/gadgets.h"
+#include "runtime/window_handle_qt.h"
 
 ProgramWindow::ProgramWindow() : previous_dir_(QDir::currentPath()) {
     if (!dir_.isValid() || !QDir::setCurrent(dir_.path())) return;
@@ -29,7 +30,7 @@ ProgramWindow::~ProgramWindow() {
 }
 
 QWidget* main_window_widget() {
-    return window_handle(main_window);
+    return qt_widget(window_handle(main_window));
 }
 
 QWidget* gadget_widget_of(int id) {

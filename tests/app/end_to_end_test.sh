@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # End-to-end test of the real program: on a virtual X display, a person's clicks and keystrokes
 # (xdotool) point kelvastats at the simulated router, start it, let it collect twice and quit it;
-# then the exit status and both logs are checked. Everything runs in a network namespace of its
-# own whose only interface is loopback, so no address but 127.0.0.1 can ever be reached.
+# then the exit status, the time Quit took and both logs are checked; a Windows build is then
+# started again and ended with its close box. Everything runs in a network namespace of its own whose only interface is
+# loopback, so nothing can ever leave it. Windows builds (.exe) run under Wine in a prefix of the
+# test's own.
 #
 # Usage: end_to_end_test.sh KELVASTATS ROUTER_SIM [SCREENSHOT.png]
-# Exit status 77 (skipped) when Xvfb, xdotool or a private network namespace is not available.
+# Exit status 77 (skipped) when Xvfb, xdotool, Wine (for an .exe) or a private network namespace
+# is not available.
 set -euo pipefail
 
 kelvastats=$(realpath "$1")
@@ -13,9 +16,13 @@ router_sim=$(realpath "$2")
 screenshot=${3:+$(realpath -m "$3")}
 skip=77
 wait_limit_s=30
+end_limit_ms=500  # Quit and the close box end the program within this
+expected_logs="$(dirname "$(realpath "$0")")/../data"
+windows_build=
+case "$kelvastats" in *.exe) windows_build=1 ;; esac
 
 if [ -z "${KELVA_E2E_IN_NAMESPACE:-}" ]; then
-  for tool in Xvfb xdotool unshare ip; do
+  for tool in Xvfb xdotool unshare ip ${windows_build:+wine wineserver}; do
     if ! command -v "$tool" >/dev/null; then
       echo "SKIP: $tool is not installed (scripts/install-deps.sh installs what the test needs)"
       exit $skip
@@ -46,7 +53,38 @@ two_collections_logged() {
   [ "$(data_lines "$work/run/kelvastats.csv")" -ge 2 ] && [ "$(data_lines "$work/run/kelvabins.csv")" -ge 2 ]
 }
 
+# Runs the click ($@) that ends the program and checks it ends, with status 0, within end_limit_ms.
+ends_promptly_after() {
+  local watchdog status=0 start_ns elapsed_ms
+  start_ns=$(date +%s%N)
+  "$@"
+  (sleep "$wait_limit_s" && kill "$app" 2>/dev/null) &
+  watchdog=$!
+  wait "$app" || status=$?
+  elapsed_ms=$((($(date +%s%N) - start_ns) / 1000000))
+  kill "$watchdog" 2>/dev/null || true
+  [ "$status" -eq 0 ] || fail "kelvastats ended with status $status after $1: $(cat "$work/kelvastats.log")"
+  [ "$elapsed_ms" -le "$end_limit_ms" ] || fail "kelvastats took $elapsed_ms ms to end after $1"
+  echo "$1: ended in $elapsed_ms ms"
+}
+
+# The logs with each collection's date and time masked, the first two collections only: those
+# are the same whenever and on whichever platform the test runs.
+first_two_collections() {
+  awk -v keep="$2" 'NR <= keep' "$1" | sed 's#^[0-9][0-9]/[0-9][0-9]/[0-9][0-9],[0-9][0-9]:[0-9][0-9],#DATE,TIME,#'
+}
+
 start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+if [ -n "$windows_build" ]; then
+  # Wine's address boxes are two digits wide, so "127" cannot be typed: the router listens on a
+  # second loopback address of this namespace, with no box of three digits.
+  ip addr add 10.1.1.1/32 dev lo
+  router_address=10.1.1.1
+  runner=(wine)
+  client_dx=4  # Wine draws the frame inside the window's X window: border and caption
+  client_dy=23
+  start_wine || fail "no Wine prefix: $(cat "$work/wine.log")"
+fi
 start_router_sim "$router_sim" || fail "router: $(cat "$work/router.log")"
 start_program "$kelvastats" || fail "no window: $(cat "$work/kelvastats.log")"
 run_against_router_sim
@@ -55,13 +93,7 @@ poll_until two_collections_logged || fail "no two collections logged: $(cat "$wo
 if [ -n "$screenshot" ]; then
   import -window "$window" "$screenshot"
 fi
-click_quit
-
-app_gone() { ! kill -0 "$app" 2>/dev/null; }
-poll_until app_gone || fail "kelvastats still running after Quit"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || fail "kelvastats ended with status $status: $(cat "$work/kelvastats.log")"
+ends_promptly_after click_quit
 
 # Both logs: whole lines only, a collection line as wide as the next.
 for log in kelvastats.csv kelvabins.csv; do
@@ -72,4 +104,20 @@ for log in kelvastats.csv kelvabins.csv; do
 done
 bins_width=$(grep '^[0-9][0-9]/' "$work/run/kelvabins.csv" | head -n1 | awk -F, '{ print NF }')
 [ "$bins_width" -eq 235 ] || fail "kelvabins.csv lines have $bins_width fields, not date, time, 232 bins and total"
-echo "PASS: $(data_lines "$work/run/kelvastats.csv") collections logged, exit status 0"
+# Byte for byte what the program writes on every platform (header lines included).
+first_two_collections "$work/run/kelvastats.csv" 3 | cmp -s - "$expected_logs/end_to_end_stats.csv" ||
+  fail "kelvastats.csv differs from tests/data/end_to_end_stats.csv"
+first_two_collections "$work/run/kelvabins.csv" 4 | cmp -s - "$expected_logs/end_to_end_bins.csv" ||
+  fail "kelvabins.csv differs from tests/data/end_to_end_bins.csv"
+collections=$(data_lines "$work/run/kelvastats.csv")
+
+if [ -n "$windows_build" ]; then
+  # The close box, which Wine draws at the right of the caption, ends the program like Quit.
+  # (Xvfb has no window manager to give the Linux build's window a close box.)
+  click_close_box() { xdotool mousemove --window "$window" 193 12 click 1; }
+  first_window_gone() { ! xdotool search --name '^KelvaStats 4\.4$' >/dev/null 2>&1; }
+  poll_until first_window_gone || fail "the first run's window is still on the display"
+  start_program "$kelvastats" || fail "no window the second time: $(cat "$work/kelvastats.log")"
+  ends_promptly_after click_close_box
+fi
+echo "PASS: $collections collections logged, exit status 0"

@@ -16,6 +16,7 @@
 #include "collect/threads.h"
 #include "runtime/gadgets.h"
 #include "runtime/ui_calls.h"
+#include "runtime/window_handle_qt.h"
 #include "tests/support/no_free_descriptors.h"
 
 namespace {
@@ -24,7 +25,8 @@ constexpr int window_id = 0;
 constexpr int field_id = 1;
 
 QLineEdit* box_of(int index) {
-    return window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
+    return qt_widget(window_handle(window_id))
+        ->findChild<QLineEdit*>(QStringLiteral("box%1").arg(index));
 }
 
 // What the worker-like threads below saw.
@@ -70,9 +72,9 @@ void WindowLayerTest::init() {
     QVERIFY(start_window_layer());
     QVERIFY(open_window(window_id, 100, 50, 200, 120, "Layer",
                         ws_caption | ws_sysmenu | ws_thickframe));
-    QWidget* window = window_handle(window_id);
-    QVERIFY(create_status_bar(0, window));
-    QCOMPARE(create_gadget_list(window), window);
+    QWidget* window = qt_widget(window_handle(window_id));
+    QVERIFY(create_status_bar(0, handle_of(window)));
+    QCOMPARE(create_gadget_list(handle_of(window)), handle_of(window));
     QVERIFY(ip_address_gadget(field_id, 10, 10, 110, 20));
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
@@ -121,7 +123,7 @@ void WindowLayerTest::addressFieldReadsAsDottedText() {
     type_keys(keys);
     QCOMPARE(QString::fromStdString(gadget_text(field_id)), dotted);
 
-    window_handle(window_id)->close();
+    qt_widget(window_handle(window_id))->close();
     int seen = 0;
     while (wait_window_event() == gadget_event) {
         QCOMPARE(event_gadget(), field_id);
@@ -133,7 +135,8 @@ void WindowLayerTest::addressFieldReadsAsDottedText() {
 
 void WindowLayerTest::digitsOnlyFieldRefusesLettersTypedOrPasted() {
     QVERIFY(string_gadget(2, 10, 40, 50, 20, "1", es_number));
-    auto* field = window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("gadget2"));
+    auto* field =
+        qt_widget(window_handle(window_id))->findChild<QLineEdit*>(QStringLiteral("gadget2"));
     field->setFocus();
     field->end(false);
     type_keys(QStringLiteral("x2 y-"));
@@ -149,7 +152,8 @@ void WindowLayerTest::digitsOnlyFieldRefusesLettersTypedOrPasted() {
 
 void WindowLayerTest::passwordFieldShowsMaskButReadsRealText() {
     QVERIFY(string_gadget(2, 10, 40, 50, 20, "", es_password));
-    auto* field = window_handle(window_id)->findChild<QLineEdit*>(QStringLiteral("gadget2"));
+    auto* field =
+        qt_widget(window_handle(window_id))->findChild<QLineEdit*>(QStringLiteral("gadget2"));
     field->setFocus();
     type_keys(QStringLiteral("s3cret"));
     QCOMPARE(gadget_text(2), std::string("s3cret"));
@@ -159,9 +163,10 @@ void WindowLayerTest::passwordFieldShowsMaskButReadsRealText() {
 
 void WindowLayerTest::closeBoxQueuesOneCloseEventAndKeepsWindow() {
     QVERIFY(button_gadget(2, 10, 40, 60, 30, "Press"));
-    QTest::mouseClick(window_handle(window_id)->findChild<QPushButton*>(QStringLiteral("gadget2")),
-                      Qt::LeftButton);
-    QWidget* window = window_handle(window_id);
+    QTest::mouseClick(
+        qt_widget(window_handle(window_id))->findChild<QPushButton*>(QStringLiteral("gadget2")),
+        Qt::LeftButton);
+    QWidget* window = qt_widget(window_handle(window_id));
     window->close();
     window->close();  // twice before anyone looks: one event
 
@@ -179,7 +184,7 @@ void WindowLayerTest::closeBoxQueuesOneCloseEventAndKeepsWindow() {
 }
 
 void WindowLayerTest::statusBarFollowsTheWindowsSize() {
-    QWidget* window = window_handle(window_id);
+    QWidget* window = qt_widget(window_handle(window_id));
     window->resize(300, 200);
     auto* bar = window->findChild<QStatusBar*>(QStringLiteral("statusbar0"));
     QCOMPARE(bar->width(), 300);
@@ -187,7 +192,8 @@ void WindowLayerTest::statusBarFollowsTheWindowsSize() {
 }
 
 void WindowLayerTest::statusTextFromAnotherThreadIsSetWhenTheCallReturns() {
-    auto* field = window_handle(window_id)->findChild<QLabel*>(QStringLiteral("statusfield0"));
+    auto* field =
+        qt_widget(window_handle(window_id))->findChild<QLabel*>(QStringLiteral("statusfield0"));
     QString text_at_return;
     // Read by the calling thread itself: a text still on its way to the main thread is missing.
     std::thread worker([field, &text_at_return] {
@@ -208,7 +214,7 @@ void WindowLayerTest::messageBoxFromAnotherThreadHoldsItUntilOk() {
     QCOMPARE(box->text(), QStringLiteral("Can't find the server"));
     QCOMPARE(box->buttons().size(), 1);
     QVERIFY(box->isModal());
-    QCOMPARE(box->parentWidget(), window_handle(window_id));
+    QCOMPARE(box->parentWidget(), qt_widget(window_handle(window_id)));
     QVERIFY(!call_returned);
 
     box->button(QMessageBox::Ok)->click();
@@ -265,7 +271,7 @@ void WindowLayerTest::tooltipShowsWhileTheWindowIsNotActive() {
     QToolTip::hideText();
     // What lets a pointer resting on the field bring up its tooltip while another program is
     // active.
-    QVERIFY(window_handle(window_id)->testAttribute(Qt::WA_AlwaysShowToolTips));
+    QVERIFY(qt_widget(window_handle(window_id))->testAttribute(Qt::WA_AlwaysShowToolTips));
 }
 
 void WindowLayerTest::layerWithoutItsWakeUpDoesNotStart() {

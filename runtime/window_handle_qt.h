@@ -1,0 +1,13 @@
+// The Qt layer's windows behind the opaque WindowHandle of runtime/gadgets.h.
+#pragma once
+
+#include <QWidget>
+
+#include "runtime/gadgets.h"
+
+inline QWidget* qt_widget(WindowHandle window) {
+    return reinterpret_cast<QWidget*>(window);
+}
+inline WindowHandle handle_of(QWidget* widget) {
+    return reinterpret_cast<WindowHandle>(widget);
+}

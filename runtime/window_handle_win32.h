@@ -1,0 +1,26 @@
+// The Win32 layer's windows behind the opaque WindowHandle of runtime/gadgets.h, and what its
+// files share. Main thread only.
+#pragma once
+
+#include <windows.h>
+
+#include "runtime/gadgets.h"
+
+inline HWND hwnd_of(WindowHandle window) {
+    return reinterpret_cast<HWND>(window);
+}
+inline WindowHandle handle_of(HWND window) {
+    return reinterpret_cast<WindowHandle>(window);
+}
+
+// The status bar control under id; null when there is none.
+HWND status_bar_window(int id);
+
+// The window a message box of this moment is owned by: the layer's window that is the active
+// (foreground) window, null when none of them is.
+HWND box_owner();
+
+// The calls from other threads (runtime/worker_calls_win32.cpp): started and released with the
+// layer, on the main thread. start_worker_calls returns false when its window cannot be made.
+bool start_worker_calls();
+void release_worker_calls();
