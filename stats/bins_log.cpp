@@ -45,11 +45,6 @@ std::string_view bit_count_text(std::string_view cell, std::string& collapsed) {
     return nth_field_view(trim_left_view(collapsed), 5, " ");
 }
 
-std::string bit_count_text(std::string_view cell) {
-    std::string collapsed;
-    return std::string(bit_count_text(cell, collapsed));
-}
-
 std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
                            std::string_view time_stamp) {
     ReplyLineViews reply_lines;

@@ -11,10 +11,9 @@
 inline constexpr std::int32_t bin_slots = 232;
 
 // The bit count text of one 20-character cell of the bit table: its fifth field at single
-// blanks once every pair of blanks became one and the leading blanks are gone.
-std::string bit_count_text(std::string_view cell);
-// The same text as a view into `collapsed`, which holds the cell with its blanks paired off; a
-// caller that passes the same string for every cell lets the loop run without allocating.
+// blanks once every pair of blanks became one and the leading blanks are gone. The text is a view
+// into `collapsed`, which holds the cell with its blanks paired off; a caller that passes the same
+// string for every cell lets the loop run without allocating.
 std::string_view bit_count_text(std::string_view cell, std::string& collapsed);
 
 // The data line for reply with the given stamps, CR LF included, built in memory.
