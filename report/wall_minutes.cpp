@@ -1,43 +1,21 @@
 // Log stamps as wall-clock minutes.
 #include "report/wall_minutes.h"
 
+#include "runtime/calendar.h"
+
 namespace {
 
-bool is_leap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+// Day 0 of the report's minutes.
+constexpr std::int64_t days_to_2000 = days_from_civil(2000, 1, 1);
 
 int days_in_month(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && is_leap(year) ? 29 : days[month - 1];
+    return month == 2 && is_leap_year(year) ? 29 : days[month - 1];
 }
 
-// Days from 2000-01-01 to the date (the civil calendar counted in 400-year eras).
+// Days from 2000-01-01 to the date.
 std::int32_t days_from_2000(int year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const int era = year / 400;
-    const int year_of_era = year - era * 400;
-    const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + day_of_era - 730425;
-}
-
-struct Civil {
-    int year, month, day;
-};
-
-Civil civil_from_days(std::int32_t days) {
-    const std::int32_t z = days + 730425;
-    const std::int32_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int32_t day_of_era = z - era * 146097;
-    const std::int32_t year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const std::int32_t day_of_year =
-        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const std::int32_t mp = (5 * day_of_year + 2) / 153;
-    const int day = day_of_year - (153 * mp + 2) / 5 + 1;
-    const int month = mp < 10 ? mp + 3 : mp - 9;
-    return {year_of_era + era * 400 + (month <= 2 ? 1 : 0), month, day};
+    return static_cast<std::int32_t>(days_from_civil(year, month, day) - days_to_2000);
 }
 
 // The two digits at text[at], or -1.
@@ -87,8 +65,8 @@ StampFields stamp_fields(WallMinute minute) {
     const std::int32_t days = minute >= 0 ? minute / minutes_per_day
                                           : -((-minute + minutes_per_day - 1) / minutes_per_day);
     const WallMinute of_day = minute - days * minutes_per_day;
-    const Civil civil = civil_from_days(days);
-    return {civil.year, civil.month, civil.day, of_day / minutes_per_hour,
+    const CivilDate date = civil_from_days(days + days_to_2000);
+    return {static_cast<int>(date.year), date.month, date.day, of_day / minutes_per_hour,
             of_day % minutes_per_hour};
 }
 

@@ -7,26 +7,12 @@
 #include <iterator>
 #include <limits>
 
+#include "runtime/calendar.h"
 #include "runtime/local_clock.h"
 
 namespace {
 
 constexpr std::int64_t seconds_per_day = 24 * 3600;
-
-bool is_leap_year(std::int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
-std::int64_t days_from_civil(std::int64_t year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t year_of_era = year - era * 400;
-    const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const std::int64_t day_of_era =
-        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + day_of_era - 719468;
-}
 
 WallClock civil_from_seconds(std::int64_t seconds) {
     std::int64_t days = seconds / seconds_per_day;
@@ -35,18 +21,11 @@ WallClock civil_from_seconds(std::int64_t seconds) {
         second_of_day += seconds_per_day;
         --days;
     }
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t day_of_era = days - era * 146097;
-    const std::int64_t year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const std::int64_t day_of_year =
-        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const std::int64_t month_index = (5 * day_of_year + 2) / 153;
+    const CivilDate date = civil_from_days(days);
     WallClock fields;
-    fields.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
-    fields.month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
-    fields.year = static_cast<int>(year_of_era + era * 400 + (fields.month <= 2 ? 1 : 0));
+    fields.year = static_cast<int>(date.year);
+    fields.month = date.month;
+    fields.day = date.day;
     fields.hour = static_cast<int>(second_of_day / 3600);
     fields.minute = static_cast<int>(second_of_day / 60 % 60);
     fields.second = static_cast<int>(second_of_day % 60);
