@@ -7,9 +7,9 @@
 
 #include "app/main_window.h"
 #include "app/run_quit.h"
-#include "runtime/gadgets.h"
 #include "runtime/text.h"
 #include "settings/settings.h"
+#include "window/gadgets.h"
 
 namespace {
 

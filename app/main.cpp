@@ -4,7 +4,7 @@
 #include "app/event_loop.h"
 #include "app/program_end.h"
 #include "app/start_up.h"
-#include "runtime/gadgets.h"
+#include "window/gadgets.h"
 
 int main(int argc, char* argv[]) {
     if (!start_window_system(argc, argv) || !start_up()) {

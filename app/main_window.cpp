@@ -1,7 +1,7 @@
 // The main window's layout: positions, sizes, texts and tooltips of its gadgets.
 #include "app/main_window.h"
 
-#include "runtime/gadgets.h"
+#include "window/gadgets.h"
 
 int build_main_window() {
     if (!open_window(main_window, 216, 0, 200, 233, "KelvaStats 4.4",

@@ -8,9 +8,9 @@
 
 #include "collect/threads.h"
 #include "runtime/file_layer.h"
-#include "runtime/gadgets.h"
 #include "runtime/stop.h"
 #include "stats/pending_lines.h"
+#include "window/gadgets.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include "app/program_end.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
-#include "runtime/gadgets.h"
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
+#include "window/gadgets.h"
 
 namespace {
 

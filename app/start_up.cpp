@@ -3,8 +3,8 @@
 
 #include "app/main_window.h"
 #include "app/write_signals.h"
-#include "runtime/gadgets.h"
 #include "settings/settings.h"
+#include "window/gadgets.h"
 
 int start_up() {
     // The address field starts blank, yet until it is edited the worker uses the default address.

@@ -13,8 +13,8 @@
 #include "app/event_loop.h"
 #include "app/main_window.h"
 #include "app/start_up.h"
-#include "runtime/gadgets.h"
-#include "runtime/window_handle_qt.h"
+#include "window/gadgets.h"
+#include "window/window_handle_qt.h"
 
 ProgramWindow::ProgramWindow() : previous_dir_(QDir::currentPath()) {
     if (!dir_.isValid() || !QDir::setCurrent(dir_.path())) return;

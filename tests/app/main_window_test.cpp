@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "app_test_env.h"
-#include "runtime/gadgets.h"
 #include "settings/settings.h"
+#include "window/gadgets.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT

@@ -17,11 +17,11 @@
 #include "app_test_env.h"
 #include "collect/threads.h"
 #include "runtime/file_layer.h"
-#include "runtime/gadgets.h"
 #include "settings/settings.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 #include "tools/router_sim.h"
+#include "window/gadgets.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The address field on Win32: the platform's control keeps its four boxes and their dots itself.
-#include "runtime/ip_address_field_win32.h"
+#include "window/ip_address_field_win32.h"
 
 // windows.h first: the common controls' header builds on it.
 // clang-format off

@@ -16,11 +16,11 @@
 #include <string>
 #include <utility>
 
-#include "runtime/gadgets.h"
-#include "runtime/ip_address_field.h"
-#include "runtime/window_handle_qt.h"
-#include "runtime/window_icon_qt.h"
-#include "runtime/window_layer_qt.h"
+#include "window/gadgets.h"
+#include "window/ip_address_field.h"
+#include "window/window_handle_qt.h"
+#include "window/window_icon_qt.h"
+#include "window/window_layer_qt.h"
 
 namespace {
 

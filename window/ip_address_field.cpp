@@ -1,5 +1,5 @@
 // The four-box IPv4 address control of the window layer.
-#include "runtime/ip_address_field.h"
+#include "window/ip_address_field.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,9 +1,9 @@
-// The Qt layer's windows behind the opaque WindowHandle of runtime/gadgets.h.
+// The Qt layer's windows behind the opaque WindowHandle of window/gadgets.h.
 #pragma once
 
 #include <QWidget>
 
-#include "runtime/gadgets.h"
+#include "window/gadgets.h"
 
 inline QWidget* qt_widget(WindowHandle window) {
     return reinterpret_cast<QWidget*>(window);

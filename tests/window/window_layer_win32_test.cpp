@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/gadgets.h"
 #include "runtime/stop.h"
 #include "runtime/ui_calls.h"
-#include "runtime/window_handle_win32.h"
+#include "window/gadgets.h"
+#include "window/window_handle_win32.h"
 
 namespace {
 

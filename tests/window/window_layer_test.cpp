@@ -14,10 +14,10 @@
 
 #include "app_test_env.h"
 #include "collect/threads.h"
-#include "runtime/gadgets.h"
 #include "runtime/ui_calls.h"
-#include "runtime/window_handle_qt.h"
 #include "tests/support/no_free_descriptors.h"
+#include "window/gadgets.h"
+#include "window/window_handle_qt.h"
 
 namespace {
 

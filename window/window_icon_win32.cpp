@@ -1,5 +1,5 @@
 // The program's icon on Win32: the executable's icon resource 1, drawn like the Linux build's.
-#include "runtime/window_icon_win32.h"
+#include "window/window_icon_win32.h"
 
 HICON application_icon() {
     if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1))) return icon;

@@ -1,10 +1,10 @@
-// The Win32 layer's windows behind the opaque WindowHandle of runtime/gadgets.h, and what its
+// The Win32 layer's windows behind the opaque WindowHandle of window/gadgets.h, and what its
 // files share. Main thread only.
 #pragma once
 
 #include <windows.h>
 
-#include "runtime/gadgets.h"
+#include "window/gadgets.h"
 
 inline HWND hwnd_of(WindowHandle window) {
     return reinterpret_cast<HWND>(window);
@@ -20,7 +20,7 @@ HWND status_bar_window(int id);
 // (foreground) window, null when none of them is.
 HWND box_owner();
 
-// The calls from other threads (runtime/worker_calls_win32.cpp): started and released with the
+// The calls from other threads (window/worker_calls_win32.cpp): started and released with the
 // layer, on the main thread. start_worker_calls returns false when its window cannot be made.
 bool start_worker_calls();
 void release_worker_calls();

@@ -1,7 +1,7 @@
 // The window and gadget layer on Win32: windows, gadgets and status bars under integer ids, and
 // the event queue that wait_window_event fills from the thread's message loop. The A (code-page)
 // functions throughout, so the texts are the very bytes the program hands over.
-#include "runtime/gadgets.h"
+#include "window/gadgets.h"
 
 // windows.h first: the common controls' header builds on it.
 // clang-format off
@@ -13,9 +13,9 @@
 #include <map>
 #include <string>
 
-#include "runtime/ip_address_field_win32.h"
-#include "runtime/window_handle_win32.h"
-#include "runtime/window_icon_win32.h"
+#include "window/ip_address_field_win32.h"
+#include "window/window_handle_win32.h"
+#include "window/window_icon_win32.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ struct QueuedEvent {
     int type;
 };
 
-// Main-thread state; other threads reach the main thread only through runtime/worker_calls_win32.
+// Main-thread state; other threads reach the main thread only through window/worker_calls_win32.
 struct Layer {
     DWORD main_thread = 0;  // 0 until the layer starts
     HFONT font = nullptr;

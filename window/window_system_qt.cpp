@@ -1,7 +1,7 @@
 // The Qt application object, made once by the program entry and kept until the process ends.
 #include <QApplication>
 
-#include "runtime/gadgets.h"
+#include "window/gadgets.h"
 
 int start_window_system(int& argc, char** argv) {
     if (QCoreApplication::instance()) return 1;

@@ -1,5 +1,5 @@
 // The program's icon: a trace of a line's health on a blue tile.
-#include "runtime/window_icon_qt.h"
+#include "window/window_icon_qt.h"
 
 #include <QPainter>
 #include <QPainterPath>

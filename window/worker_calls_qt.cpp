@@ -17,7 +17,7 @@
 
 #include "runtime/ui_calls.h"
 #include "runtime/wake_signal.h"
-#include "runtime/window_layer_qt.h"
+#include "window/window_layer_qt.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 // A top-level window of the platform's window system, opaque here: each platform's layer hands
-// out its own native window under this type (runtime/window_handle_qt.h, _win32.h).
+// out its own native window under this type (window/window_handle_qt.h, _win32.h).
 struct NativeWindow;
 using WindowHandle = NativeWindow*;
 

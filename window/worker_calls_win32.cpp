@@ -21,7 +21,7 @@
 
 #include "runtime/ui_calls.h"
 #include "runtime/wake_signal.h"
-#include "runtime/window_handle_win32.h"
+#include "window/window_handle_win32.h"
 
 namespace {
 
