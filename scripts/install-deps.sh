@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev            # the window (Qt 6 Widgets) and Qt Test
   libasound2-dev          # the alarm tones (ALSA)
   libgtest-dev libgmock-dev
+  libcli11-dev            # the programs' option parsing (header-only, so Windows uses it too)
   libbenchmark-dev        # the benchmark program
   xvfb xauth xdotool      # the end-to-end test drives the real window on a virtual display
   iproute2 util-linux     # ... inside a network namespace of its own with only loopback up
