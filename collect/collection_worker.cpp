@@ -32,14 +32,22 @@ enum class CycleEnd {
     program_ends,  // a log step showed its fatal box
 };
 
+// What the cycle under way has come to; handed to cycle_timing.cycle_observer at its end.
+struct CycleOutcome {
+    std::string_view reason = "closed";
+    std::string status_reply;
+    std::string bins_reply;
+    bool collected = false;
+};
+
 // Tells the user in the status line why a cycle ended without its collection.
-void show_cycle_abandoned(std::string_view reason) {
-    show_cycle_status(concat(format_date("%hh:%ii", current_date()), " ", reason));
+void show_cycle_abandoned(std::string_view text) {
+    show_cycle_status(concat(format_date("%hh:%ii", current_date()), " ", text));
 }
 
 // The receive loop of one connected cycle. A stop request ends it at the next wait; the log steps
 // run to the end of their line before it is looked at.
-CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
+CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer, CycleOutcome& outcome) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point last_chunk = Clock::now();
     PassRecord record;
@@ -69,6 +77,7 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
         } else if (Clock::now() - last_chunk >=
                    std::chrono::milliseconds(cycle_timing.dialog_silence_limit_ms.load())) {
             show_cycle_abandoned("no answer from the router");
+            outcome.reason = "silent";
             report(true);
             return CycleEnd::finished;
         }
@@ -80,11 +89,14 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
         // Only in the pass whose chunk brought the status reply: a bit-loading reply that is slow
         // to come must not log the same status reply again at every pass.
         if (status_reply_arrived && settings.dialog_state.load() == bins_reply_state) {
+            if (cycle_timing.cycle_observer.load()) outcome.status_reply = settings.received_text;
             if (write_statistics() == LogStep::program_ends) return CycleEnd::program_ends;
             if (stop_requested()) return CycleEnd::stopped;
         }
         if (settings.dialog_state.load() == done_state) {  // the bit-loading reply arrived
+            if (cycle_timing.cycle_observer.load()) outcome.bins_reply = settings.received_text;
             if (write_bins() == LogStep::program_ends) return CycleEnd::program_ends;
+            outcome.collected = true;
             if (stop_requested()) return CycleEnd::stopped;
         }
         const bool finished = settings.dialog_finished.load() == 1;
@@ -94,7 +106,7 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer) {
 }
 
 // One cycle up to the close of its connection (the interval wait is the caller's).
-CycleEnd run_cycle(const MemoryBlock& buffer) {
+CycleEnd run_cycle(const MemoryBlock& buffer, CycleOutcome& outcome) {
     // The interval wait needs no fine timing; the passes' 300 ms pauses do.
     const FineTimerResolution fine_timing;
     settings.dialog_state = password_state;
@@ -104,9 +116,10 @@ CycleEnd run_cycle(const MemoryBlock& buffer) {
     if (connection == nullptr) {
         if (stop_requested()) return CycleEnd::stopped;
         message_box(box_title, "Can't find the server", 0);
+        outcome.reason = "unreachable";
         return CycleEnd::finished;
     }
-    CycleEnd end = receive_loop(connection, buffer);
+    CycleEnd end = receive_loop(connection, buffer, outcome);
     // Forgotten as well as closed, so nothing can reach the released connection afterwards.
     settings.connection = nullptr;
     close_connection(connection);
@@ -122,13 +135,18 @@ WorkerEnd collection_worker(std::int32_t /*parameter*/) {
         return WorkerEnd::program_ends;
     }
     do {
-        switch (run_cycle(buffer)) {
+        CycleOutcome outcome;
+        switch (run_cycle(buffer, outcome)) {
             case CycleEnd::stopped:
                 return WorkerEnd::stopped;
             case CycleEnd::program_ends:
                 return WorkerEnd::program_ends;
             case CycleEnd::finished:
                 break;
+        }
+        if (const CycleObserver observer = cycle_timing.cycle_observer.load()) {
+            observer({outcome.collected, outcome.collected ? std::string_view() : outcome.reason,
+                      outcome.status_reply, outcome.bins_reply});
         }
         // A negative interval is a very long wait, as the unsigned count it is; a stop ends it.
         if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load())))

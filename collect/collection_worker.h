@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string_view>
 
 enum class WorkerEnd {
     stopped,       // a stop was requested, or the loop flag stopped being "true"
@@ -33,10 +34,25 @@ struct PassRecord {
 };
 using PassObserver = void (*)(const PassRecord& record);
 
+// What one cycle came to, for a program that reports every cycle elsewhere (the headless
+// collector's console and metrics). The texts are valid only during the call.
+struct CycleReport {
+    bool collected = false;  // the statistics and the bins step both ran
+    // Why not, in one lower-case word: "unreachable" (no connection), "closed" (the router hung
+    // up), "silent" (it stopped answering); "" when collected.
+    std::string_view reason;
+    std::string_view status_reply;  // the chunk the statistics step read; "" when none came
+    std::string_view bins_reply;    // the chunk the bins step read; "" when none came
+};
+using CycleObserver = void (*)(const CycleReport& report);
+
 struct CycleTiming {
     std::atomic<std::uint32_t> pass_pause_ms{::pass_pause_ms};
     std::atomic<std::uint32_t> dialog_silence_limit_ms{::dialog_silence_limit_ms};
     // Called on the worker thread at the end of every pass; null (the default) for none.
     std::atomic<PassObserver> pass_observer{nullptr};
+    // Called on the worker thread after every cycle that was not ended by a stop request or by a
+    // fatal box; null (the default, the window program) for none.
+    std::atomic<CycleObserver> cycle_observer{nullptr};
 };
 extern CycleTiming cycle_timing;
