@@ -14,7 +14,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# By its full path: tests also start the programs with execv, which does not search PATH.
+find_program(KELVA_QEMU_AARCH64 qemu-aarch64 REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${KELVA_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
 
 # GCC 12 warns falsely of overlapping copies inside std::string once it is inlined at -O3.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
