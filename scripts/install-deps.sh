@@ -19,6 +19,8 @@ packages=(
   time                    # the report's benchmark reads peak memory from /usr/bin/time -v
   g++-mingw-w64-x86-64    # the Windows cross build (its -posix compilers have std::thread)
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
+  g++-aarch64-linux-gnu   # the arm64 cross build (a Raspberry Pi's collector, report, router)
+  qemu-user file          # ... its tests run under qemu-aarch64; `file` checks the programs' machine
 )
 
 missing=()

@@ -6,16 +6,19 @@
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Windows build (mingw-w64), its tests run under Wine (the window and the whole program
 #      on a virtual display),
-#   5. the Debug build with warnings as errors, running every test; its summary closes the output.
+#   5. the arm64 build (for a Raspberry Pi or a similar box), its tests run under qemu, and its
+#      collector's logs checked against the amd64 collector's,
+#   6. the Debug build with warnings as errors, running every test; its summary closes the output.
 # Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
 # change touched among them; the whole check takes a second or two).
-# `scripts/test.sh --quick` runs step 5 alone, `--linux` all but step 4, `--windows` step 4 alone.
+# `scripts/test.sh --quick` runs step 6 alone, `--linux` all but step 4, `--windows` step 4 alone,
+# `--arm64` step 5 alone.
 set -euo pipefail
 mode="${1:-all}"
 case "$mode" in
-  all | --quick | --linux | --windows) ;;
+  all | --quick | --linux | --windows | --arm64) ;;
   *)
-    echo "usage: $0 [--quick | --linux | --windows]" >&2
+    echo "usage: $0 [--quick | --linux | --windows | --arm64]" >&2
     exit 2
     ;;
 esac
@@ -63,8 +66,37 @@ windows_stage() {
   trap - EXIT
 }
 
+# The arm64 cross build, its tests run through qemu-aarch64 (the test preset names it as ctest's
+# emulator). The tests labelled emulated-timing are left out there, and listed.
+arm64_stage() {
+  echo "== arm64 build under qemu"
+  local start=$SECONDS program
+  cmake --preset arm64 >/dev/null
+  cmake --build --preset arm64
+  for program in collector/kelvastats-collect report/kelvastats-report tools/kelvastats-router-sim; do
+    if ! file -b "build/arm64/$program" | grep -q 'ARM aarch64'; then
+      echo "build/arm64/$program is not an ARM aarch64 executable: $(file -b "build/arm64/$program")"
+      exit 1
+    fi
+  done
+  echo "ARM aarch64 executables: kelvastats-collect, kelvastats-report, kelvastats-router-sim"
+  echo "Left out under qemu, as their limits of a few milliseconds would measure the emulator (the native builds run them):"
+  ctest --test-dir build/arm64 -N -L emulated-timing | sed -n 's/^ *Test *#[0-9]*: /  /p'
+  quiet_ctest arm64
+  # The amd64 collector and simulated router of the Debug build, for the same logs from both.
+  cmake --preset debug >/dev/null
+  cmake --build --preset debug --target kelvastats-collect kelvastats-router-sim >/dev/null
+  tests/arm64/same_logs_under_qemu.sh build/arm64/collector/kelvastats-collect \
+    build/debug/collector/kelvastats-collect build/debug/tools/kelvastats-router-sim
+  echo "The arm64 stage took $((SECONDS - start)) s."
+}
+
 if [ "$mode" = --windows ]; then
   windows_stage
+  exit 0
+fi
+if [ "$mode" = --arm64 ]; then
+  arm64_stage
   exit 0
 fi
 
@@ -85,6 +117,9 @@ fi
 
 if [ "$mode" = all ]; then
   windows_stage
+fi
+if [ "$mode" != --quick ]; then
+  arm64_stage
 fi
 
 echo "== Debug build, every test"
