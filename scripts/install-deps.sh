@@ -21,6 +21,8 @@ packages=(
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
   g++-aarch64-linux-gnu   # the arm64 cross build (a Raspberry Pi's collector, report, router)
   qemu-user file          # ... its tests run under qemu-aarch64; `file` checks the programs' machine
+  libc6:arm64 libstdc++6:arm64  # ... its package's dependencies, read from Debian's arm64 libraries
+  qemu-user-static debootstrap  # ... and its installation in a clean arm64 Debian 12 root
 )
 
 missing=()
@@ -35,5 +37,9 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+# Debian's arm64 libraries (multiarch) install beside the machine's own once dpkg knows arm64.
+if [[ " ${missing[*]}" == *:arm64* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${sudo_cmd[@]}" dpkg --add-architecture arm64
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
