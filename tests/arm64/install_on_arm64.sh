@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the arm64 kelvastats-collect package in a clean arm64 Debian 12 root, as on a Raspberry
-# Pi, never on this machine itself, and checks that it works there: apt installs it with what the
-# root already has (its dependencies are true for arm64 Debian 12), the system user and
-# /var/lib/kelvastats exist, each program starts from /usr/bin, and `kelvastats-collect --once`,
-# run as that user against the installed simulated router on loopback, writes both logs.
+# Checks the arm64 kelvastats-collect package against the amd64 one (the same files with the same
+# modes, the same maintainer scripts and conffiles, ARM programs), then installs it in a clean
+# arm64 Debian 12 root, as on a Raspberry Pi, never on this machine itself, and checks that it
+# works there: apt installs it with what the root already has (its dependencies are true for arm64
+# Debian 12), the system user and /var/lib/kelvastats exist, each program starts from /usr/bin,
+# and `kelvastats-collect --once`, run as that user against the installed simulated router on
+# loopback, writes both logs.
 #
 # The root is made once by debootstrap --foreign from the machine's own Debian sources; its second
 # stage and every program in it run under qemu-aarch64-static, registered through binfmt_misc in a
@@ -13,12 +15,13 @@
 # skips (exit 77) with the reason, after checking the package with dpkg-deb instead. The programs
 # run in a network namespace whose only interface is loopback. Needs root (debootstrap, chroot).
 #
-# Usage: install_on_arm64.sh PACKAGE.deb VERSION
+# Usage: install_on_arm64.sh ARM64.deb AMD64.deb VERSION
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source_root="$(cd "$here/../.." && pwd)"
 deb="$(realpath "$1")"
-version="$2"
+amd64_deb="$(realpath "$2")"
+version="$3"
 cache_dir="$source_root/build/packaging"
 root_tar="$cache_dir/debian12-arm64-root.tar"
 skip=77
@@ -37,15 +40,26 @@ if [ -z "${KELVA_ARM64_TEST_NAMESPACE:-}" ]; then
   exec unshare --mount --propagation private "$0" "$@"
 fi
 
-# The package as dpkg-deb reads it: an arm64 package whose programs are ARM executables.
+# The package as dpkg-deb reads it: the amd64 package's files and scripts, with ARM programs.
 [ "$(dpkg-deb --field "$deb" Architecture)" = arm64 ] || fail "$deb is not for arm64"
 [ "$(dpkg-deb --field "$deb" Version)" = "$version-1" ] || fail "$deb is not version $version-1"
+files_and_modes() { dpkg-deb --contents "$1" | awk '{ print $1, $2, $6 }'; }
+difference=$(diff <(files_and_modes "$amd64_deb") <(files_and_modes "$deb")) ||
+  fail "the arm64 package's files differ from the amd64 one's: $difference"
 unpacked=$(mktemp -d)
-dpkg-deb --extract "$deb" "$unpacked"
+dpkg-deb --control "$deb" "$unpacked/arm64"
+dpkg-deb --control "$amd64_deb" "$unpacked/amd64"
+for part in postinst postrm prerm preinst conffiles; do
+  if [ -e "$unpacked/amd64/$part" ] || [ -e "$unpacked/arm64/$part" ]; then
+    cmp -s "$unpacked/amd64/$part" "$unpacked/arm64/$part" || fail "the arm64 package's $part is not the amd64 one's"
+  fi
+done
+dpkg-deb --extract "$deb" "$unpacked/files"
 for program in "${programs[@]}"; do
-  file -b "$unpacked/usr/bin/$program" | grep -q 'ARM aarch64' || fail "/usr/bin/$program is not an ARM aarch64 program"
+  file -b "$unpacked/files/usr/bin/$program" | grep -q 'ARM aarch64' || fail "/usr/bin/$program is not an ARM aarch64 program"
 done
 rm -rf "$unpacked"
+echo "the arm64 package holds the amd64 package's files and scripts, with ARM aarch64 programs"
 
 # in_arm64_namespace COMMAND...: runs COMMAND as root of a user namespace of its own (the
 # machine's first 65,536 user and group ids mapped to themselves), where qemu-aarch64-static runs
@@ -134,13 +148,13 @@ in_root() {
 }
 
 echo "== kelvastats-collect on arm64 ($SECONDS s)"
-# Offline: everything it depends on must already be in a minimal arm64 Debian 12.
-in_root apt-get install -y -q --no-download "/tmp/kelva/$(basename "$deb")" >"$work/apt.log" 2>&1 ||
+# With no package lists in the root, everything it depends on must already be in a minimal arm64
+# Debian 12.
+in_root apt-get install -y -q "/tmp/kelva/$(basename "$deb")" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; fail "apt-get install of the arm64 package"; }
 in_root getent passwd kelvastats >/dev/null || fail "no user kelvastats"
 owner=$(in_root stat -c '%U %a' /var/lib/kelvastats) || fail "no /var/lib/kelvastats"
 [ "$owner" = "kelvastats 755" ] || fail "/var/lib/kelvastats is $owner, not kelvastats 755"
-in_root test -f /usr/lib/systemd/system/kelvastats-collect.service || fail "no unit"
 for program in "${programs[@]}"; do
   printed=$(in_root "/usr/bin/$program" --version) || fail "$program --version failed"
   [ "$printed" = "$program $version" ] || fail "$program --version printed '$printed'"
