@@ -61,5 +61,5 @@ inline bool whole_number(std::string_view field, std::int64_t& value) {
 }
 
 // The number a value starts with, after any blanks: "8128 kbps" gives 8128, "-12.5 " gives
-// -12.5; false when it starts with no digit.
+// -12.5; false when it starts with no digit, or has too many to be a finite number.
 bool leading_number(std::string_view value, double& number);

@@ -43,7 +43,7 @@ bool read_frequency_row(std::string_view line, BinsFigures& figures) {
     for (std::size_t k = 0; fields.next(field); ++k) {
         if (k < stamp_columns || k - stamp_columns >= figures.frequencies_khz.size()) continue;
         double khz = 0;
-        if (leading_number(field, khz))
+        if (leading_number(field, khz) && khz >= 0 && khz < 1e9)
             figures.frequencies_khz[k - stamp_columns] = static_cast<std::int32_t>(khz);
     }
     return true;
