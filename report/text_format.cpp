@@ -86,6 +86,11 @@ std::string short_number(double value, std::size_t width) {
         text.assign(buffer.data(), result.ptr);
         const std::size_t plus = text.find("e+");
         if (plus != std::string::npos) text.erase(plus + 1, 1);
+        std::size_t mantissa_end = text.find('e');
+        while (mantissa_end != std::string::npos && text[mantissa_end - 1] == '0')
+            text.erase(--mantissa_end, 1);
+        if (mantissa_end != std::string::npos && text[mantissa_end - 1] == '.')
+            text.erase(mantissa_end - 1, 1);
         if (text.size() <= width) return text;
     }
     return text;
