@@ -134,15 +134,18 @@ TEST_F(ReportFigures, BinsLogReadInTwoPartsGivesTheFiguresOfOneReading) {
     const LogFigures whole = read();
     const std::string expected = bins_summary(whole.bins);
     // The seam on each line's last byte, first byte and second byte: a line belongs to the part
-    // in which it starts.
+    // in which it starts, and each byte is read for the progress once.
     for (std::size_t feed = log.find('\n'); feed != std::string::npos;
          feed = log.find('\n', feed + 1)) {
         for (const auto seam :
              {static_cast<std::int64_t>(feed), static_cast<std::int64_t>(feed) + 1,
               static_cast<std::int64_t>(feed) + 2}) {
             BinsFigures parts;
-            ASSERT_EQ(read_bins(path, whole.period, parts, nullptr, seam), LogRead::read);
+            std::atomic<std::int64_t> bytes_read{0};
+            ASSERT_EQ(read_bins(path, whole.period, parts, &bytes_read, seam), LogRead::read);
             ASSERT_EQ(bins_summary(parts), expected) << "second part from byte " << seam;
+            ASSERT_EQ(bytes_read, static_cast<std::int64_t>(log.size()))  // the progress
+                << "second part from byte " << seam;
         }
     }
 }
