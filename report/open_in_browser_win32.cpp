@@ -1,6 +1,8 @@
 // Opens a file with the program the shell has for it, the default browser for a .html file.
-#include <shellapi.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <shellapi.h>
 
 #include "report/open_in_browser.h"
 

@@ -197,16 +197,19 @@ TEST_F(ReportFigures, BadLogsAreReportedAndTheRestStillRead) {
 }
 
 TEST_F(ReportFigures, WideOrBrokenValuesGiveWholeAxisLabelsAndOnlyValidNumbers) {
-    // A status column whose values are wide, huge (70 digits), negative, long decimals or none.
+    // Status columns whose values are wide, huge (70 digits), negative, long decimals or none.
     const std::string huge(70, '9');
     std::string log =
         "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,,Wide,Huge,"
         "Signed,Long,None,\r\n";
-    for (const char* minute : {"00", "01", "02"})
-        log += std::string("01/03/26,10:") + minute + ",0,0,0,0,0,,81234567," + huge + "," +
-               "-123456789.5,0.000000123456789,abc,\r\n";
+    // CRC changes of 18 digits, whose sum is beyond 64 bits.
+    for (const char* minute : {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "10"})
+        log += std::string("01/03/26,10:") + minute + ",0,999999999999999999,0,0,0,,81234567," +
+               huge + ",-123456789.5,0.000000123456789,abc,\r\n";
     write_logs(log, "");
-    const std::string html = html_report(read());
+    const LogFigures figures = read();
+    EXPECT_EQ(figures.stats.error_totals[crc], INT64_MAX);
+    const std::string html = html_report(figures);
     EXPECT_NE(html.find(">81.2M</text>"), std::string::npos);
     EXPECT_NE(html.find(">-123M</text>"), std::string::npos);
     EXPECT_EQ(html.find(".234567"), std::string::npos);
