@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
 
     CLI::App app(description, program_name);
     app.allow_windows_style_options(false);  // "/data/logs" is a folder on every system
+    // An option given twice takes its last value, as in the collector.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.set_version_flag("--version",
                          std::string(program_name) + " " + std::string(program_version()),
                          "print the program's name and version, then exit");
