@@ -21,6 +21,8 @@ inline constexpr int close_window_event = 16;  // the close box (or Alt+F4); the
 inline constexpr int window_moved_event = 3;
 inline constexpr int window_sized_event = 5;
 inline constexpr int window_activated_event = 13104;
+// The desktop session is ending (a logout): the program ends as Quit ends it.
+inline constexpr int session_end_event = 13105;
 
 // Event types of a gadget event.
 inline constexpr int button_clicked = 0;  // a push button was clicked

@@ -1,6 +1,6 @@
 // The window and gadget layer on Qt Widgets: windows, gadgets and status bars under integer ids,
 // and the event queue that wait_window_event drains. The calls from the worker are in
-// worker_calls_qt.cpp.
+// worker_calls_qt.cpp, the end of the session in session_end_qt.cpp.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -127,6 +127,13 @@ void place_status_bars(const QWidget* window) {
     }
 }
 
+// The session ends: a box that a call on the main thread waits in is closed, so that the loop gets
+// to the event.
+void report_session_end() {
+    dismiss_main_thread_box();
+    queue_event(session_end_event, -1);
+}
+
 bool LayerHub::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Close) {
         // Closing is the program's decision: report it and keep the window.
@@ -165,7 +172,11 @@ int add_gadget(int id, GadgetKind kind, QWidget* widget, int x, int y, int width
 int start_window_layer() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !on_main_thread()) return 0;
     if (!start_worker_calls()) return 0;
-    if (!layer.hub) layer.hub = new LayerHub;
+    if (!layer.hub) {
+        layer.hub = new LayerHub;
+        // Without the watch a logout ends the program as a signal does: everything else works.
+        watch_session_end(layer.hub, &report_session_end);
+    }
     QApplication::setWindowIcon(application_icon());
     return 1;
 }
