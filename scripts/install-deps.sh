@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev            # the window (Qt 6 Widgets) and Qt Test
+  libxcb1-dev             # ... whose X display is checked before Qt would abort without one
   libasound2-dev          # the alarm tones (ALSA)
   libgtest-dev libgmock-dev
   libcli11-dev            # the programs' option parsing (header-only, so Windows uses it too)
