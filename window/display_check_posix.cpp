@@ -9,6 +9,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "window/display_check.h"
 
@@ -32,10 +34,21 @@ std::vector<std::string> platform_names(std::string_view list) {
     return names;
 }
 
-std::string why_no_x11() {
-    const std::string display = environment("DISPLAY");
+// The value of the command line's option `name` (-name or --name), "" when it has none.
+std::string option_value(int argc, char** argv, std::string_view name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg.starts_with("--")) arg.remove_prefix(1);
+        if (arg.starts_with('-') && arg.substr(1) == name) return argv[i + 1];
+    }
+    return "";
+}
+
+// The display Qt's X11 platform opens: its -display option, else $DISPLAY.
+std::string why_no_x11(const std::string& display_option) {
+    const std::string display = display_option.empty() ? environment("DISPLAY") : display_option;
     if (display.empty()) return "DISPLAY is not set";
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
     const bool refused = xcb_connection_has_error(connection) != 0;
     xcb_disconnect(connection);
     return refused ? "the X display " + display + " cannot be opened" : "";
@@ -69,13 +82,10 @@ std::string why_no_wayland() {
                  : "WAYLAND_DISPLAY is not set";
 }
 
-}  // namespace
-
+// The platforms Qt tries, in its order, each a plugin name with its options after ':' removed.
 std::vector<std::string> qt_platform_choice(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-            return platform_names(argv[i + 1]);
-    }
+    if (const std::string chosen = option_value(argc, argv, "platform"); !chosen.empty())
+        return platform_names(chosen);
     if (const std::string chosen = environment("QT_QPA_PLATFORM"); !chosen.empty())
         return platform_names(chosen);
     // Qt on GNOME ignores a Wayland session unless told so with QT_QPA_PLATFORM.
@@ -88,12 +98,15 @@ std::vector<std::string> qt_platform_choice(int argc, char** argv) {
     return {"xcb"};
 }
 
-std::string why_no_display(const std::vector<std::string>& platforms) {
+}  // namespace
+
+std::string why_no_display(int argc, char** argv) {
+    const std::string display_option = option_value(argc, argv, "display");
     std::string reasons;
-    for (const std::string& platform : platforms) {
+    for (const std::string& platform : qt_platform_choice(argc, argv)) {
         std::string why;
         if (platform == "xcb") {
-            why = why_no_x11();
+            why = why_no_x11(display_option);
         } else if (platform == "wayland" || platform.starts_with("wayland-")) {
             why = why_no_wayland();
         }

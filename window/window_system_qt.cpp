@@ -45,7 +45,7 @@ std::string start_window_system(int& argc, char** argv) {
         program_name = argv[0];
         program_name.erase(0, program_name.rfind('/') + 1);
     }
-    std::string why = why_no_display(qt_platform_choice(argc, argv));
+    std::string why = why_no_display(argc, argv);
     if (!why.empty()) return why;
 
     previous_handler = qInstallMessageHandler(&hold_or_end);
