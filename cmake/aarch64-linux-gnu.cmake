@@ -14,9 +14,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# By its full path: tests also start the programs with execv, which does not search PATH.
+# By its full path: tests also start the programs with execv, which does not search PATH. The
+# library path keeps the dynamic loader under -L to the C and C++ libraries of its own build: with
+# Debian's arm64 libraries installed beside the machine's own (multiarch, for the package's
+# dependencies), the loader's cache would otherwise hand it a C library of another build, and a
+# loader and C library of two builds hang.
 find_program(KELVA_QEMU_AARCH64 qemu-aarch64 REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${KELVA_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${KELVA_QEMU_AARCH64} -L /usr/aarch64-linux-gnu
+                                  -E LD_LIBRARY_PATH=/usr/aarch64-linux-gnu/lib)
 
 # GCC 12 warns falsely of overlapping copies inside std::string once it is inlined at -O3.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")

@@ -56,7 +56,9 @@ masked() {
 }
 
 collect_once amd64 "$amd64_collect"
-collect_once arm64 qemu-aarch64 -L /usr/aarch64-linux-gnu "$arm64_collect"
+# Under qemu as the arm64 build's tests run (cmake/aarch64-linux-gnu.cmake says why the library path).
+collect_once arm64 qemu-aarch64 -L /usr/aarch64-linux-gnu -E LD_LIBRARY_PATH=/usr/aarch64-linux-gnu/lib \
+  "$arm64_collect"
 for log in kelvastats.csv kelvabins.csv; do
   [ -s "$work/arm64/$log" ] || fail "the arm64 collector wrote no $log"
   if ! cmp <(masked "$work/amd64/$log") <(masked "$work/arm64/$log"); then
