@@ -36,6 +36,7 @@ make_debian_root() {
   mirror=$(awk '$3 == "bookworm" { print $2; exit }' <<<"$sources")
   [ -n "$mirror" ] || { echo "no Debian 12 (bookworm) source in /etc/apt/sources.list*" >&2; return 1; }
   root=$(mktemp -d "$(dirname "$cache")/root.XXXXXX")
+  chmod 0755 "$root"
   echo "debootstrap of bookworm from $mirror (once; kept in $cache)"
   if ! debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.log" 2>&1; then
     tail -n 20 "$root.log" >&2
