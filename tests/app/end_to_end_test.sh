@@ -2,15 +2,27 @@
 # End-to-end test of the real program: on a virtual X display, a person's clicks and keystrokes
 # (xdotool) point kelvastats at the simulated router, start it, let it collect twice and quit it;
 # then the exit status, the time Quit took and both logs are checked; a Windows build is then
-# started again and ended with its close box. Everything runs in a network namespace of its own whose only interface is
-# loopback, so nothing can ever leave it. Windows builds (.exe) run under Wine in a prefix of the
-# test's own.
+# started again and ended with its close box, and, given the helper, started a third time to
+# collect once while its statistics log is held and ended by the end of the desktop session,
+# after which the line that had to wait must stand in the log. Everything runs in a network
+# namespace of its own whose only interface is loopback, so nothing can ever leave it. Windows
+# builds (.exe) run under Wine in a prefix of the test's own, whose screen has 96 DPI or the DPI
+# that --dpi gives.
 #
-# Usage: end_to_end_test.sh KELVASTATS ROUTER_SIM [SCREENSHOT.png]
+# Usage: end_to_end_test.sh [--dpi DPI] [--end-session HELPER.exe] KELVASTATS ROUTER_SIM [SCREENSHOT.png]
 # Exit status 77 (skipped) when Xvfb, xdotool, Wine (for an .exe) or a private network namespace
 # is not available.
 set -euo pipefail
 
+dpi=96
+end_session_helper=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --dpi) dpi=$2 && shift 2 ;;
+    --end-session) end_session_helper=$(realpath "$2") && shift 2 ;;
+    *) break ;;
+  esac
+done
 kelvastats=$(realpath "$1")
 router_sim=$(realpath "$2")
 screenshot=${3:+$(realpath -m "$3")}
@@ -33,7 +45,7 @@ if [ -z "${KELVA_E2E_IN_NAMESPACE:-}" ]; then
     exit $skip
   fi
   export KELVA_E2E_IN_NAMESPACE=1
-  exec unshare --map-root-user --net "$0" "$@"
+  exec unshare --map-root-user --net "$0" --dpi "$dpi" ${end_session_helper:+--end-session "$end_session_helper"} "$@"
 fi
 
 ip link set lo up
@@ -81,12 +93,23 @@ if [ -n "$windows_build" ]; then
   ip addr add 10.1.1.1/32 dev lo
   router_address=10.1.1.1
   runner=(wine)
-  client_dx=4  # Wine draws the frame inside the window's X window: border and caption
-  client_dy=23
+  window_dpi=$dpi
   start_wine || fail "no Wine prefix: $(cat "$work/wine.log")"
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >>"$work/wine.log" 2>&1
 fi
+# Wine draws the frame inside the window's X window: the client area (200 by 233 at 96 DPI, in
+# scale at others) sits after the border and the caption, and the close box near the right end
+# of the caption.
+find_client_area() {
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  client_dx=$(((WIDTH - (200 * window_dpi + 48) / 96) / 2))
+  client_dy=$((HEIGHT - (233 * window_dpi + 48) / 96 - client_dx))
+  close_box_x=$((WIDTH - 15 * window_dpi / 96))
+  close_box_y=$((12 * window_dpi / 96))
+}
 start_router_sim "$router_sim" || fail "router: $(cat "$work/router.log")"
 start_program "$kelvastats" || fail "no window: $(cat "$work/kelvastats.log")"
+[ -z "$windows_build" ] || find_client_area
 run_against_router_sim
 
 poll_until two_collections_logged || fail "no two collections logged: $(cat "$work/router.log" "$work/kelvastats.log")"
@@ -114,10 +137,38 @@ collections=$(data_lines "$work/run/kelvastats.csv")
 if [ -n "$windows_build" ]; then
   # The close box, which Wine draws at the right of the caption, ends the program like Quit.
   # (Xvfb has no window manager to give the Linux build's window a close box.)
-  click_close_box() { xdotool mousemove --window "$window" 193 12 click 1; }
-  first_window_gone() { ! xdotool search --name '^KelvaStats 4\.4$' >/dev/null 2>&1; }
-  poll_until first_window_gone || fail "the first run's window is still on the display"
+  click_close_box() { xdotool mousemove --window "$window" "$close_box_x" "$close_box_y" click 1; }
+  window_gone() { ! xdotool search --name '^KelvaStats 4\.4$' >/dev/null 2>&1; }
+  poll_until window_gone || fail "the first run's window is still on the display"
   start_program "$kelvastats" || fail "no window the second time: $(cat "$work/kelvastats.log")"
   ends_promptly_after click_close_box
+fi
+
+if [ -n "$windows_build" ] && [ -n "$end_session_helper" ]; then
+  # Logoff with a line waiting: the helper holds kelvastats.csv for reading only while the program
+  # collects once (the interval left at a minute, so no second collection writes it in passing),
+  # then lets it go and ends the session; the program must end as Quit does and write the line.
+  mkfifo "$work/go"
+  (cd "$work/run" && exec wine "$end_session_helper" kelvastats.csv 'KelvaStats 4.4') \
+    <"$work/go" >"$work/helper.log" 2>&1 &
+  pids+=("$!")
+  exec 4>"$work/go"
+  poll_until grep -q '^held' "$work/helper.log" || fail "the helper holds no log: $(cat "$work/helper.log")"
+  stats_before=$(data_lines "$work/run/kelvastats.csv")
+  bins_before=$(data_lines "$work/run/kelvabins.csv")
+  bins_logged() { [ "$(data_lines "$work/run/kelvabins.csv")" -gt "$bins_before" ]; }
+
+  poll_until window_gone || fail "the second run's window is still on the display"
+  start_program "$kelvastats" || fail "no window the third time: $(cat "$work/kelvastats.log")"
+  run_against_router_sim 1
+  poll_until bins_logged || fail "no collection while kelvastats.csv was held: $(cat "$work/kelvastats.log")"
+  [ "$(data_lines "$work/run/kelvastats.csv")" -eq "$stats_before" ] || fail "kelvastats.csv was written while held"
+  end_session() { echo go >&4; }
+  ends_promptly_after end_session
+  grep -q '^ended' "$work/helper.log" || fail "the session did not end: $(cat "$work/helper.log")"
+  [ "$(tail -c 2 "$work/run/kelvastats.csv" | od -An -c | tr -d ' ')" = '\r\n' ] ||
+    fail "kelvastats.csv does not end with a whole line after the session's end"
+  [ "$(($(data_lines "$work/run/kelvastats.csv") - stats_before))" -eq "$(($(data_lines "$work/run/kelvabins.csv") - bins_before))" ] ||
+    fail "the statistics line that waited for its log was lost at the session's end"
 fi
 echo "PASS: $collections collections logged, exit status 0"
