@@ -28,10 +28,11 @@ debian_sources() {
   done
 }
 
-# Makes the tar file $1 of a minimal Debian 12 root, unless it exists.
+# Makes the tar file $1 of a minimal Debian 12 root, unless one less than a week old exists: its
+# package lists must still name what the mirror serves.
 make_debian_root() {
   local cache="$1" sources mirror root
-  [ -f "$cache" ] && return 0
+  [ -f "$cache" ] && [ -z "$(find "$cache" -mtime +6)" ] && return 0
   sources=$(debian_sources)
   mirror=$(awk '$3 == "bookworm" { print $2; exit }' <<<"$sources")
   [ -n "$mirror" ] || { echo "no Debian 12 (bookworm) source in /etc/apt/sources.list*" >&2; return 1; }

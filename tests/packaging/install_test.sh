@@ -170,4 +170,5 @@ purge
 snapshot >"$work/purged-again"
 changed=$(diff "$work/purged" "$work/purged-again" || true)
 [ -z "$changed" ] || fail "a second installation and purge changed the root: $changed"
+in_root apt-get autoclean -q >/dev/null  # the download cache keeps only what the mirror still serves
 echo "PASS: installed, collected and purged in a clean Debian 12 root in $SECONDS s"
