@@ -34,7 +34,7 @@ if [ -z "${KELVA_INSTALL_TEST_NAMESPACE:-}" ]; then
   exec unshare --mount --propagation private "$0" "$@"
 fi
 
-# shellcheck source=debian_root.sh
+# shellcheck source-path=SCRIPTDIR source=debian_root.sh
 source "$here/debian_root.sh"
 mkdir -p "$cache_dir/apt-archives/partial"
 make_debian_root "$cache_dir/debian12-root.tar"
@@ -96,7 +96,7 @@ snapshot >"$work/before"
 echo "== kelvastats-collect alone ($SECONDS s)"
 apt_install /tmp/kelva/"$(basename "$collect_deb")"
 unwanted=$(installed_packages | grep -E '^(libqt|qt6|libasound)' || true)
-[ -z "$unwanted" ] || fail "kelvastats-collect brought in $(echo $unwanted)"
+[ -z "$unwanted" ] || fail "kelvastats-collect brought in $(tr '\n' ' ' <<<"$unwanted")"
 in_root getent passwd kelvastats >/dev/null || fail "no user kelvastats"
 owner=$(in_root stat -c '%U %a' /var/lib/kelvastats) || fail "no /var/lib/kelvastats"
 [ "$owner" = "kelvastats 755" ] || fail "/var/lib/kelvastats is $owner, not kelvastats 755"
@@ -153,7 +153,7 @@ in_root dpkg -L kelvastats kelvastats-collect | sort -u >"$work/installed"
 purge
 while read -r path; do
   [ -d "$target$path" ] && continue  # folders that other packages share
-  [ ! -e "$target$path" ] && [ ! -L "$target$path" ] || fail "$path is still there after purge"
+  if [ -e "$target$path" ] || [ -L "$target$path" ]; then fail "$path is still there after purge"; fi
 done <"$work/installed"
 for log in kelvastats.csv kelvabins.csv; do
   in_root test -s "/var/lib/kelvastats/$log" || fail "purge removed the user's $log"
@@ -162,7 +162,7 @@ done
 snapshot >"$work/purged"
 ours=$(comm -13 "$work/before" "$work/purged" | grep -i kelvastats |
   grep -vxE '/var/lib/kelvastats(/kelvastats\.csv|/kelvabins\.csv)?' || true)
-[ -z "$ours" ] || fail "left behind after purge: $(echo $ours)"
+[ -z "$ours" ] || fail "left behind after purge: $(tr '\n' ' ' <<<"$ours")"
 # Once more, now that what apt brought in stays: installing and purging both leaves the root
 # exactly as it was.
 apt_install /tmp/kelva/"$(basename "$desktop_deb")" /tmp/kelva/"$(basename "$collect_deb")"
