@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev            # the window (Qt 6 Widgets) and Qt Test
+  libxcb1-dev             # ... whose X display is checked before Qt would abort without one
+  fonts-liberation2       # ... laid out for Arial's metrics, which Liberation Sans has
+  fonts-dejavu-core       # ... and a wider font, which a window test falls back to
   libasound2-dev          # the alarm tones (ALSA)
   libgtest-dev libgmock-dev
   libcli11-dev            # the programs' option parsing (header-only, so Windows uses it too)

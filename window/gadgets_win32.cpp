@@ -291,8 +291,8 @@ HWND box_owner() {
     return window_id_of(active) >= 0 ? active : nullptr;
 }
 
-int start_window_system(int&, char**) {
-    return 1;
+std::string start_window_system(int&, char**) {
+    return {};
 }  // Windows is always up
 
 int start_window_layer() {

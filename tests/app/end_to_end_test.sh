@@ -4,8 +4,10 @@
 # then the exit status, the time Quit took and both logs are checked; a Windows build is then
 # started again and ended with its close box, and, given the helper, started a third time to
 # collect once while its statistics log is held and ended by the end of the desktop session,
-# after which the line that had to wait must stand in the log. Everything runs in a network
-# namespace of its own whose only interface is loopback, so nothing can ever leave it. Windows
+# after which the line that had to wait must stand in the log; a Linux build is started again to
+# collect once while its statistics log is read-only and ended by a logout's SIGTERM, with the
+# same check. Everything runs in a network namespace of its own whose only interface is loopback,
+# so nothing can ever leave it, and a mount namespace of its own. Windows
 # builds (.exe) run under Wine in a prefix of the test's own, whose screen has 96 DPI or the DPI
 # that --dpi gives.
 #
@@ -40,12 +42,12 @@ if [ -z "${KELVA_E2E_IN_NAMESPACE:-}" ]; then
       exit $skip
     fi
   done
-  if ! unshare --map-root-user --net true 2>/dev/null; then
+  if ! unshare --map-root-user --net --mount true 2>/dev/null; then
     echo "SKIP: cannot make a loopback-only network namespace (unprivileged user namespaces are off)"
     exit $skip
   fi
   export KELVA_E2E_IN_NAMESPACE=1
-  exec unshare --map-root-user --net "$0" --dpi "$dpi" ${end_session_helper:+--end-session "$end_session_helper"} "$@"
+  exec unshare --map-root-user --net --mount "$0" --dpi "$dpi" ${end_session_helper:+--end-session "$end_session_helper"} "$@"
 fi
 
 ip link set lo up
@@ -134,11 +136,11 @@ first_two_collections "$work/run/kelvabins.csv" 4 | cmp -s - "$expected_logs/end
   fail "kelvabins.csv differs from tests/data/end_to_end_bins.csv"
 collections=$(data_lines "$work/run/kelvastats.csv")
 
+window_gone() { ! xdotool search --name '^KelvaStats 4\.4$' >/dev/null 2>&1; }
 if [ -n "$windows_build" ]; then
   # The close box, which Wine draws at the right of the caption, ends the program like Quit.
   # (Xvfb has no window manager to give the Linux build's window a close box.)
   click_close_box() { xdotool mousemove --window "$window" "$close_box_x" "$close_box_y" click 1; }
-  window_gone() { ! xdotool search --name '^KelvaStats 4\.4$' >/dev/null 2>&1; }
   poll_until window_gone || fail "the first run's window is still on the display"
   start_program "$kelvastats" || fail "no window the second time: $(cat "$work/kelvastats.log")"
   ends_promptly_after click_close_box
@@ -170,5 +172,28 @@ if [ -n "$windows_build" ] && [ -n "$end_session_helper" ]; then
     fail "kelvastats.csv does not end with a whole line after the session's end"
   [ "$(($(data_lines "$work/run/kelvastats.csv") - stats_before))" -eq "$(($(data_lines "$work/run/kelvabins.csv") - bins_before))" ] ||
     fail "the statistics line that waited for its log was lost at the session's end"
+fi
+if [ -z "$windows_build" ]; then
+  # Logout with a line waiting: kelvastats.csv is made read-only (a read-only bind mount, which
+  # stops root too) while the program collects once, the interval left at a minute; then it is
+  # made writable and the program gets SIGTERM, as a desktop's logout sends. The program must end
+  # as Quit does and write the line.
+  stats_log="$work/run/kelvastats.csv"
+  stats_before=$(data_lines "$stats_log")
+  bins_before=$(data_lines "$work/run/kelvabins.csv")
+  bins_logged() { [ "$(data_lines "$work/run/kelvabins.csv")" -gt "$bins_before" ]; }
+  mount --bind -o ro "$stats_log" "$stats_log"
+  poll_until window_gone || fail "the first run's window is still on the display"
+  start_program "$kelvastats" || fail "no window the second time: $(cat "$work/kelvastats.log")"
+  run_against_router_sim 1
+  poll_until bins_logged || fail "no collection while kelvastats.csv was read-only: $(cat "$work/kelvastats.log")"
+  umount "$stats_log"
+  [ "$(data_lines "$stats_log")" -eq "$stats_before" ] || fail "kelvastats.csv was written while read-only"
+  logout() { kill -TERM "$app"; }
+  ends_promptly_after logout
+  [ "$(tail -c 2 "$stats_log" | od -An -c | tr -d ' ')" = '\r\n' ] ||
+    fail "kelvastats.csv does not end with a whole line after the logout"
+  [ "$(($(data_lines "$stats_log") - stats_before))" -eq "$(($(data_lines "$work/run/kelvabins.csv") - bins_before))" ] ||
+    fail "the statistics line that waited for its log was lost at the logout"
 fi
 echo "PASS: $collections collections logged, exit status 0"
