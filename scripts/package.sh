@@ -24,7 +24,8 @@ fi
 SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/debian/changelog -S Timestamp)
 export SOURCE_DATE_EPOCH
 
-# debian_packages DEB_ARCH PRESET: the two .deb files of one architecture.
+# debian_packages DEB_ARCH PRESET: the .deb files of one architecture (a build without the window
+# program makes the collector's alone).
 debian_packages() {
   local arch="$1" preset="$2" build="$root/build/$2" flag
   declare -A flags
@@ -36,8 +37,9 @@ debian_packages() {
     -DCMAKE_CXX_FLAGS="${flags[CPPFLAGS]} ${flags[CXXFLAGS]}" \
     -DCMAKE_EXE_LINKER_FLAGS="${flags[LDFLAGS]}" >/dev/null
   cmake --build --preset "$preset"
+  rm -rf "$build/cpack"
   (cd "$build" && cpack -G DEB -B "$build/cpack" >/dev/null)
-  cp "$build/cpack/kelvastats-collect_${version}-1_${arch}.deb" "$build/cpack/kelvastats_${version}-1_${arch}.deb" "$out/"
+  cp "$build/cpack/"*_"${version}-1_${arch}.deb" "$out/"
 }
 
 # windows_zip PRESET NAME: the zip of one Windows build.
@@ -46,6 +48,7 @@ windows_zip() {
   echo "== Windows zip, $2"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
+  rm -rf "$build/cpack"
   (cd "$build" && cpack -G ZIP -B "$build/cpack" >/dev/null)
   cp "$build/cpack/kelvastats-${version}-windows-$2.zip" "$out/"
 }
