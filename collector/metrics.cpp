@@ -82,6 +82,29 @@ std::size_t utf8_sequence_length(std::string_view text) {
     return length;
 }
 
+// label_value_text appended to text, without a string of its own.
+void append_label_value(std::string& text, std::string_view raw) {
+    while (!raw.empty()) {
+        const char c = raw.front();
+        const std::size_t length = c == '\0' ? 0 : utf8_sequence_length(raw);
+        if (length == 0) {
+            text.append(replacement_character);
+            raw.remove_prefix(1);
+            continue;
+        }
+        if (c == '\\') {
+            text.append("\\\\");
+        } else if (c == '"') {
+            text.append("\\\"");
+        } else if (c == '\n') {
+            text.append("\\n");
+        } else {
+            text.append(raw.substr(0, length));
+        }
+        raw.remove_prefix(length);
+    }
+}
+
 // The numbers of this file: integers as they are, other values in the shortest form that reads
 // back the same.
 template <typename Number>
@@ -108,7 +131,9 @@ void append_sample(std::string& text, std::string_view name,
         char separator = '{';
         for (const auto& [label, raw] : labels) {
             text.push_back(separator);
-            text.append(label).append("=\"").append(label_value_text(raw)).append("\"");
+            text.append(label).append("=\"");
+            append_label_value(text, raw);
+            text.push_back('"');
             separator = ',';
         }
         text.push_back('}');
@@ -173,8 +198,11 @@ void record_cycle(LineFigures& figures, const CycleReport& report, std::int64_t 
         figures.last_collection_unix = now_unix;
     } else {
         const std::string_view reason = report.reason.empty() ? "unknown" : report.reason;
-        auto missed = std::find_if(figures.missed_cycles.begin(), figures.missed_cycles.end(),
-                                   [reason](const MissedCycles& m) { return m.reason == reason; });
+        // Reasons that read the same in the text (bytes that are not UTF-8) count as one series.
+        const std::string label = label_value_text(reason);
+        auto missed = std::find_if(
+            figures.missed_cycles.begin(), figures.missed_cycles.end(),
+            [&label](const MissedCycles& m) { return label_value_text(m.reason) == label; });
         if (missed == figures.missed_cycles.end()) {
             missed = figures.missed_cycles.insert(missed, {std::string(reason), 0});
         }
@@ -213,26 +241,7 @@ bool status_number(std::string_view value_text, double& value, std::string& unit
 
 std::string label_value_text(std::string_view raw) {
     std::string text;
-    text.reserve(raw.size());
-    while (!raw.empty()) {
-        const char c = raw.front();
-        const std::size_t length = c == '\0' ? 0 : utf8_sequence_length(raw);
-        if (length == 0) {
-            text.append(replacement_character);
-            raw.remove_prefix(1);
-            continue;
-        }
-        if (c == '\\') {
-            text.append("\\\\");
-        } else if (c == '"') {
-            text.append("\\\"");
-        } else if (c == '\n') {
-            text.append("\\n");
-        } else {
-            text.append(raw.substr(0, length));
-        }
-        raw.remove_prefix(length);
-    }
+    append_label_value(text, raw);
     return text;
 }
 
@@ -296,9 +305,11 @@ std::string metrics_text(const LineFigures& figures) {
     if (figures.has_bins) {
         append_family(text, "kelvastats_tone_bit_loading", "gauge",
                       "Bits loaded on each tone in the router's latest bit-loading reply.");
+        char tone_digits[8];
         for (std::size_t tone = 0; tone < figures.bins.bits.size(); ++tone) {
+            const auto digits = std::to_chars(tone_digits, tone_digits + sizeof tone_digits, tone);
             append_sample(text, "kelvastats_tone_bit_loading",
-                          {{"tone", to_decimal(static_cast<std::int32_t>(tone))}},
+                          {{"tone", std::string_view(tone_digits, digits.ptr)}},
                           figures.bins.bits[tone]);
         }
         append_single(text, "kelvastats_line_bit_loading", "gauge",
