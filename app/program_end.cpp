@@ -6,10 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "collect/threads.h"
-#include "runtime/file_layer.h"
+#include "collect/collection_end.h"
 #include "runtime/stop.h"
-#include "stats/pending_lines.h"
 #include "window/gadgets.h"
 
 namespace {
@@ -37,10 +35,9 @@ void program_end() {
         wait_or_stop(no_limit_ms);
         return;
     }
-    release_thread_table();  // the worker's connection and socket go with it
+    // The worker stops before the window goes, so it never calls into a window that is gone.
+    end_collection();
     release_window_layer();
-    retry_pending_log_lines();
-    close_all_files();
     process_exit.load()(0);
     ending = false;  // only a test's exit comes back here
 }

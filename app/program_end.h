@@ -1,6 +1,6 @@
 // Program end: the one way the program ends, from the main thread (Quit, the close box) or from
-// the worker (after a fatal box). Stops the other threads, takes down the window, writes out what
-// the logs still owe, closes every file and exits with status 0.
+// the worker (after a fatal box). Stops the other threads, writes out what the logs still owe,
+// closes every file, takes down the window and exits with status 0.
 #pragma once
 
 // Does not return, unless a test replaced the process exit with one that returns.

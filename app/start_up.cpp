@@ -2,7 +2,7 @@
 #include "app/start_up.h"
 
 #include "app/main_window.h"
-#include "app/write_signals.h"
+#include "runtime/write_signals.h"
 #include "settings/settings.h"
 #include "window/gadgets.h"
 

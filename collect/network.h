@@ -47,6 +47,11 @@ void close_connection(Connection* connection);
 // address field reads 0.0.0.0, and the password must not go to whatever listens here.
 bool is_refused_address(std::uint32_t address);
 
+// Reads text as open_connection reads a dotted IPv4 address (also the short and hexadecimal forms
+// such as "127.1" and "0x7f.0.0.1"), in host byte order. False, leaving address alone, when text
+// is not one (it may still be a host name).
+bool read_dotted_address(std::string_view text, std::uint32_t& address);
+
 // Whether text may be looked up as a host name: labels of letters, digits and '-' joined by '.',
 // and not a dotted number that failed to parse as an address ("999.1.1.1"). Text that fails this
 // is refused without any name lookup. Exposed for testing.

@@ -24,8 +24,8 @@ namespace {
 // inet_addr takes it (also "127.1" and "0x7f.0.0.1"); anything else is looked up as a host name,
 // but only when it can be one, so malformed input causes no name-server traffic.
 in_addr_t resolve_address(const std::string& text) {
-    in_addr parsed{};
-    if (inet_aton(text.c_str(), &parsed) != 0) return parsed.s_addr;
+    std::uint32_t dotted = 0;
+    if (read_dotted_address(text, dotted)) return htonl(dotted);
     if (!looks_like_host_name(text)) return INADDR_NONE;
 
     addrinfo hints{};
@@ -44,6 +44,17 @@ in_addr_t resolve_address(const std::string& text) {
     freeaddrinfo(answer);
     return found;
 }
+
+}  // namespace
+
+bool read_dotted_address(std::string_view text, std::uint32_t& address) {
+    in_addr parsed{};
+    if (inet_aton(std::string(text).c_str(), &parsed) == 0) return false;
+    address = ntohl(parsed.s_addr);
+    return true;
+}
+
+namespace {
 
 // Waits until the non-blocking connect of fd has an outcome. False when it failed or a stop was
 // requested for this thread.

@@ -21,8 +21,8 @@ constexpr DWORD flag_check_ms = 20;
 // inet_addr takes it (also "127.1" and "0x7f.0.0.1"); anything else is looked up as a host name,
 // but only when it can be one, so malformed input causes no name-server traffic.
 ULONG resolve_address(const std::string& text) {
-    const ULONG parsed = inet_addr(text.c_str());
-    if (parsed != INADDR_NONE || text == "255.255.255.255") return parsed;
+    std::uint32_t dotted = 0;
+    if (read_dotted_address(text, dotted)) return htonl(dotted);
     if (!looks_like_host_name(text)) return INADDR_NONE;
 
     addrinfo hints{};
@@ -41,6 +41,19 @@ ULONG resolve_address(const std::string& text) {
     freeaddrinfo(answer);
     return found;
 }
+
+}  // namespace
+
+bool read_dotted_address(std::string_view text, std::uint32_t& address) {
+    const std::string copy(text);
+    const ULONG parsed = inet_addr(copy.c_str());
+    // inet_addr's answer for malformed text is also that of the all-ones address.
+    if (parsed == INADDR_NONE && copy != "255.255.255.255") return false;
+    address = ntohl(parsed);
+    return true;
+}
+
+namespace {
 
 // Waits until the connect under way on s, announced through connected_event, has an outcome.
 // False when it failed or a stop was requested for this thread.

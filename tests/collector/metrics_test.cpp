@@ -8,8 +8,8 @@
 
 #include "harness/temp_dir.h"
 #include "stats/pending_lines.h"
-#include "tests/report/run_program.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/run_program.h"
 #include "tools/router_replies.h"
 
 namespace {

@@ -1,8 +1,8 @@
 # Fails when a file includes a header of a folder it may not use. The program's folders form one
 # chain, app -> collect -> stats -> settings -> runtime, and every include points down it; the
-# window layer stands on runtime alone and only app uses it; the headless collector stands on
-# collect and below, never on app or the window layer; the report depends on nothing above runtime.
-# Run as: cmake -DSOURCE_DIR=<root> -P check_includes.cmake
+# window layer stands on runtime alone and only app uses it; the report depends on nothing above
+# runtime; the headless collector stands on collect and what lies below it, never on app or the
+# window layer. Run as: cmake -DSOURCE_DIR=<root> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 # What each folder may include besides itself.
 set(uses_runtime "")

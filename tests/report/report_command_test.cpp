@@ -4,8 +4,8 @@
 #include <string>
 
 #include "harness/temp_dir.h"
-#include "run_program.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/run_program.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "run_program.h"
+#include "tests/support/run_program.h"
 
 namespace {
 

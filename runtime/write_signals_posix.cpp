@@ -1,7 +1,7 @@
 // SIGPIPE and SIGXFSZ ignored, so failed writes come back as errors.
 #include <csignal>
 
-#include "app/write_signals.h"
+#include "runtime/write_signals.h"
 
 void ignore_write_signals() {
     std::signal(SIGPIPE, SIG_IGN);

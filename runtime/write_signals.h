@@ -1,4 +1,4 @@
-// Signals that a failed write would otherwise raise.
+// Signals that a failed write would otherwise raise, for every program that writes logs.
 #pragma once
 
 // A write to a connection the router has closed, or a log that reaches the file-size limit, then

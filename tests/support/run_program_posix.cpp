@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "run_program.h"
+#include "tests/support/run_program.h"
 
 int run_program(const std::string& program, const std::string& arguments,
                 const std::string& output_file, const std::string& error_file) {

@@ -1,0 +1,157 @@
+// The collector's options, parsed by CLI11 and checked here, so that every refusal is one line
+// that names the option and says what it takes.
+#include "collector/collector_options.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "collect/network.h"
+#include "runtime/version.h"
+
+namespace {
+
+constexpr const char* description =
+    "kelvastats-collect: keeps the record of an ADSL line without a window. At each interval it\n"
+    "connects to the router, asks \"show adsl\" and \"adsl showbins\" and appends one line to\n"
+    "kelvastats.csv and to kelvabins.csv in DIR, the same lines as the KelvaStats window writes.";
+
+constexpr const char* footer =
+    "The password never goes on the command line. It is the first line of --password-file FILE,\n"
+    "else of $CREDENTIALS_DIRECTORY/password (a systemd credential named \"password\"), else it "
+    "is\n"
+    "asked for, without echo, when standard input is a terminal.\n"
+    "\n"
+    "Each collection's status line goes to standard output (\"Collection: 17:08   DeltaCRC: 3\",\n"
+    "with the lines waiting for an unwritable log), as does each cycle that ended without its\n"
+    "collection and why. A router that cannot be reached and the alarm go to standard error; the\n"
+    "router is tried again after the interval. SIGTERM or SIGINT (Ctrl+C, Ctrl+Break or closing\n"
+    "the console on Windows) ends the program at once, with no line half written.\n"
+    "\n"
+    "Exit status: 0 when stopped, or when --once collected; 1 when a log cannot be created;\n"
+    "2 when a setting is refused, an option is unknown or there is no password; 3 when --once\n"
+    "ended without its collection (the reason is on standard error).";
+
+// A decimal number of digits only, at most `max`; nullopt for anything else.
+std::optional<std::int32_t> whole_number(std::string_view text, std::int32_t max) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > max) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+// Why the router's address is refused, or "" when it is usable. A host name is taken as it is; it
+// is looked up at each connect, as the window program does.
+std::string address_refusal(std::string_view address) {
+    std::uint32_t dotted = 0;
+    if (read_dotted_address(address, dotted)) {
+        if (is_refused_address(dotted))
+            return "--address " + std::string(address) +
+                   " is refused: 0.0.0.0/8 and 255.255.255.255 are not a router";
+        return "";
+    }
+    if (looks_like_host_name(address)) return "";
+    return "--address takes an IPv4 address or a host name, not \"" + std::string(address) + "\"";
+}
+
+// The message for words that CLI11 did not take. The first unknown option is named without its
+// value, which might be a password.
+std::string unexpected_words_message(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (!word.starts_with("-")) continue;
+        const std::string name = word.substr(0, word.find('='));
+        if (name == "--password")
+            return "there is no --password: the password never goes on the command line, where "
+                   "every user of the machine can read it (see --password-file)";
+        return "unknown option " + name + " (see --help)";
+    }
+    return "unexpected argument (the options are listed by --help)";
+}
+
+ParsedOptions refused(std::string message) {
+    ParsedOptions parsed;
+    parsed.exit_status = exit_refused;
+    parsed.text = std::move(message);
+    return parsed;
+}
+
+}  // namespace
+
+ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
+    ParsedOptions parsed;
+    CollectorOptions& options = parsed.options;
+    std::string port = "23", interval = "1", alarm = "0";
+    try {
+        CLI::App app(description, "kelvastats-collect");
+        app.set_version_flag("--version", "kelvastats-collect " + std::string(program_version()));
+        app.footer(footer);
+        app.allow_extras();
+        // An option given twice takes its last value, so a later word overrides an earlier one.
+        app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        app.add_option("--address", options.address, "the router's IPv4 address or host name")
+            ->capture_default_str()
+            ->type_name("ADDRESS");
+        app.add_option("--port", port, "the router's telnet port, 1 to 65535")
+            ->capture_default_str()
+            ->type_name("PORT");
+        app.add_option("--interval", interval,
+                       "minutes between collections, whole; 0 for one right after the other")
+            ->capture_default_str()
+            ->type_name("MINUTES");
+        app.add_option("--alarm", alarm,
+                       "CRC errors of one interval above which the alarm is said; 0 for none")
+            ->capture_default_str()
+            ->type_name("ERRORS");
+        app.add_option("--directory", options.directory, "where the two logs go")
+            ->capture_default_str()
+            ->type_name("DIR");
+        app.add_option("--password-file", options.password_file,
+                       "a file whose first line is the router's password")
+            ->type_name("FILE");
+        app.add_option("--metrics", options.metrics_file,
+                       "after every cycle, the latest figures in Prometheus's text format")
+            ->type_name("FILE");
+        app.add_flag("--once", options.once,
+                     "one cycle, then exit: 0 when it collected, 3 when it did not");
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::CallForHelp&) {
+            parsed.exit_status = exit_done;
+            parsed.text = app.help();
+            return parsed;
+        } catch (const CLI::CallForVersion& version) {
+            parsed.exit_status = exit_done;
+            parsed.text = std::string(version.what()) + "\n";
+            return parsed;
+        }
+        if (!app.remaining().empty()) return refused(unexpected_words_message(app.remaining()));
+    } catch (const std::exception& error) {
+        return refused(error.what());
+    }
+
+    const auto port_number = whole_number(port, 65535);
+    if (!port_number || *port_number == 0)
+        return refused("--port takes a whole number from 1 to 65535, not \"" + port + "\"");
+    options.port = *port_number;
+    const auto minutes = whole_number(interval, max_interval_minutes);
+    if (!minutes)
+        return refused("--interval takes a whole number of minutes from 0 to " +
+                       std::to_string(max_interval_minutes) + ", not \"" + interval + "\"");
+    options.interval_minutes = *minutes;
+    const auto threshold = whole_number(alarm, std::numeric_limits<std::int32_t>::max());
+    if (!threshold)
+        return refused("--alarm takes a whole number of CRC errors (0: no alarm), not \"" + alarm +
+                       "\"");
+    options.alarm_threshold = *threshold;
+    if (std::string why = address_refusal(options.address); !why.empty())
+        return refused(std::move(why));
+    if (options.directory.empty()) return refused("--directory is empty");
+    return parsed;
+}

@@ -1,0 +1,114 @@
+// The collector's run: the same worker, the same log steps and the same end as the window
+// program, with the console in place of the window.
+#include "collector/collector_run.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "collect/collection_end.h"
+#include "collect/collection_worker.h"
+#include "collect/threads.h"
+#include "collector/console_calls.h"
+#include "collector/stop_requests.h"
+#include "runtime/text.h"
+#include "runtime/wake_signal.h"
+#include "runtime/write_signals.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr std::uint32_t no_limit_ms = 0xFFFFFFFFu;
+constexpr std::int32_t ms_per_minute = 60000;
+
+// Raised by a stop request and by the worker's end; the main thread waits for it. Never
+// destroyed: a late signal may still raise it while the process ends.
+WakeSignal& wake() {
+    static WakeSignal* const signal = new WakeSignal;
+    return *signal;
+}
+
+std::atomic<WorkerEnd> worker_end{WorkerEnd::stopped};
+std::atomic<bool> worker_returned{false};
+// What the latest cycle came to; written on the worker, read once the worker has been joined.
+bool last_cycle_collected = false;
+std::string last_cycle_reason;
+std::filesystem::path metrics_path;  // empty without --metrics
+
+void worker_entry(std::int32_t parameter) {
+    worker_end = collection_worker(parameter);
+    worker_returned = true;
+    wake().raise();
+}
+
+// The figures for Prometheus after every cycle, collected or not: the --metrics file is written
+// here.
+void write_metrics(const CycleReport& /*report*/) {}
+
+void after_cycle(const CycleReport& report) {
+    last_cycle_collected = report.collected;
+    last_cycle_reason = report.reason;
+    if (!metrics_path.empty()) write_metrics(report);
+}
+
+// The reason word of a cycle, said for a person.
+std::string_view reason_text(std::string_view reason) {
+    if (reason == "unreachable") return "the router cannot be reached";
+    if (reason == "closed") return "the router closed the connection";
+    if (reason == "silent") return "the router stopped answering";
+    return reason;
+}
+
+void fill_settings(const CollectorOptions& options, const std::string& password) {
+    reset_settings_to_defaults();
+    settings.router_address = options.address;
+    settings.port = options.port;
+    settings.interval_ms = options.interval_minutes * ms_per_minute;
+    settings.alarm_threshold = options.alarm_threshold;
+    settings.password = password;
+    if (options.once) {
+        // One cycle: the worker's loop ends after it, with no interval to wait first.
+        settings.loop_flag = "once";
+        settings.interval_ms = 0;
+    }
+}
+
+}  // namespace
+
+int run_collector(const CollectorOptions& options, const std::string& password) {
+    fill_settings(options, password);
+    ignore_write_signals();
+    std::error_code error;
+    if (!options.metrics_file.empty())
+        metrics_path = std::filesystem::absolute(options.metrics_file, error);
+    std::filesystem::current_path(options.directory, error);
+    if (error) {
+        print_error_line(concat("kelvastats-collect: cannot write the logs in ", options.directory,
+                                ": ", error.message()));
+        return exit_failed;
+    }
+    install_console_calls();
+    cycle_timing.cycle_observer = &after_cycle;
+    if (!wake().ready() || !watch_stop_requests(wake())) {
+        print_error_line("kelvastats-collect: cannot watch for stop requests");
+        return exit_failed;
+    }
+    ThreadRecord* worker = start_thread(&worker_entry, settings.worker_parameter);
+    if (worker == nullptr) {
+        print_error_line("kelvastats-collect: cannot start the worker thread");
+        return exit_failed;
+    }
+    settings.worker_thread = worker;
+    settings.worker_started = 1;
+
+    while (!stop_request_arrived() && !worker_returned.load()) (void)wake().wait_alone(no_limit_ms);
+    end_collection();
+
+    if (worker_returned.load() && worker_end.load() == WorkerEnd::program_ends) return exit_failed;
+    if (!options.once || stop_request_arrived()) return exit_done;
+    if (last_cycle_collected) return exit_done;
+    print_error_line(concat("kelvastats-collect: no collection: ", reason_text(last_cycle_reason)));
+    return exit_not_collected;
+}

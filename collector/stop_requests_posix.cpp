@@ -1,0 +1,34 @@
+// SIGTERM and SIGINT raise the wake signal: an eventfd write, which a signal handler may do.
+#include <signal.h>
+
+#include <atomic>
+
+#include "collector/stop_requests.h"
+
+namespace {
+
+std::atomic<WakeSignal*> woken{nullptr};
+std::atomic<bool> arrived{false};
+static_assert(std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<WakeSignal*>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
+
+void on_stop_signal(int) {
+    arrived = true;
+    if (WakeSignal* wake = woken.load()) wake->raise();
+}
+
+}  // namespace
+
+bool watch_stop_requests(WakeSignal& wake) {
+    woken = &wake;
+    struct sigaction action {};
+    action.sa_handler = &on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+bool stop_request_arrived() {
+    return arrived.load();
+}
