@@ -15,6 +15,7 @@
 #include "collector/console_calls.h"
 #include "collector/metrics.h"
 #include "collector/stop_requests.h"
+#include "runtime/stop.h"
 #include "runtime/text.h"
 #include "runtime/wake_signal.h"
 #include "runtime/write_signals.h"
@@ -24,6 +25,8 @@ namespace {
 
 constexpr std::uint32_t no_limit_ms = 0xFFFFFFFFu;
 constexpr std::int32_t ms_per_minute = 60000;
+// With --interval 0, the pause after a cycle that did not collect.
+constexpr std::uint32_t retry_pause_ms = 1000;
 
 // Raised by a stop request and by the worker's end; the main thread waits for it. Never
 // destroyed: a late signal may still raise it while the process ends.
@@ -38,6 +41,7 @@ std::atomic<bool> worker_returned{false};
 bool last_cycle_collected = false;
 std::string last_cycle_reason;
 std::filesystem::path metrics_path;  // empty without --metrics
+bool pause_after_failure = false;    // --interval 0 without --once
 
 void worker_entry(std::int32_t parameter) {
     worker_end = collection_worker(parameter);
@@ -77,6 +81,10 @@ void after_cycle(const CycleReport& report) {
     last_cycle_collected = report.collected;
     last_cycle_reason = report.reason;
     if (!metrics_path.empty()) write_metrics(report);
+    // The window program's box holds the worker until someone answers it; the console's does not,
+    // so without an interval a router that refuses or hangs up at once would be tried again and
+    // again as fast as the machine goes, filling the journal.
+    if (!report.collected && pause_after_failure) sleep_ms(retry_pause_ms);
 }
 
 // The reason word of a cycle, said for a person.
@@ -94,6 +102,7 @@ void fill_settings(const CollectorOptions& options, const std::string& password)
     settings.interval_ms = options.interval_minutes * ms_per_minute;
     settings.alarm_threshold = options.alarm_threshold;
     settings.password = password;
+    pause_after_failure = options.interval_minutes == 0 && !options.once;
     if (options.once) {
         // One cycle: the worker's loop ends after it, with no interval to wait first.
         settings.loop_flag = "once";
