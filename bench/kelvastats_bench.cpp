@@ -2,7 +2,8 @@
 // "show adsl" reply and on a full 8192-byte read of 255 lines, the bit counts of the bit table,
 // one whole statistics step and one whole bins step into real logs in a temporary directory, one
 // complete collection, the collector's metrics file written after it, the primitives the parsers
-// lean on, and how many system writes a log line takes. Then the pacing run against the simulated router (bench/pacing_run.h).
+// lean on, and how many system writes a log line takes. Then the pacing run against the simulated
+// router (bench/pacing_run.h).
 //
 // Options besides Google Benchmark's: --pacing_cycles=N runs N cycles (default 5; 0 skips it).
 #include <benchmark/benchmark.h>
