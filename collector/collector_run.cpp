@@ -146,7 +146,14 @@ int run_collector(const CollectorOptions& options, const std::string& password) 
     while (!stop_request_arrived() && !worker_returned.load()) (void)wake().wait_alone(no_limit_ms);
     end_collection();
 
-    if (worker_returned.load() && worker_end.load() == WorkerEnd::program_ends) return exit_failed;
+    if (worker_returned.load() && worker_end.load() == WorkerEnd::program_ends) {
+        // The box said what failed. Once a cycle had begun (the network had started), it was a log
+        // that could not be created; this says where.
+        if (settings.dialog_state.load() != 0)
+            print_error_line(concat("kelvastats-collect: ended: the logs cannot be created in ",
+                                    std::filesystem::current_path(error).string()));
+        return exit_failed;
+    }
     if (!options.once || stop_request_arrived()) return exit_done;
     if (last_cycle_collected) return exit_done;
     print_error_line(concat("kelvastats-collect: no collection: ", reason_text(last_cycle_reason)));
