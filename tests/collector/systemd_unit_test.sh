@@ -40,7 +40,32 @@ case "$mode" in
     systemd-sysusers --root="$work/root" "$2/packaging/systemd/kelvastats-collect.sysusers" >/dev/null 2>&1
     grep -q '^kelvastats:x:[0-9]*:[0-9]*:KelvaStats collector:/var/lib/kelvastats:' "$work/root/etc/passwd" ||
       { cat "$work/root/etc/passwd"; echo "FAIL: no user kelvastats"; exit 1; }
-    echo "verified: the unit has no remarks, the user kelvastats is made"
+
+    # The unit's command line with the settings file's values, as systemd would run it (${VAR} is
+    # one argument, even when empty), with --once, the state folder and the credential here, and
+    # the router's address pointed at a loopback port where nothing listens: the collector must
+    # accept every option and password, write the metrics file, and end with 3 (no collection).
+    command_line=$(sed -n '/^ExecStart=/,/[^\\]$/p' "$unit" | sed 's/^ExecStart=//; s/\\$//' | tr '\n' ' ')
+    command_line=${command_line//\/usr\/bin\/kelvastats-collect/\"\$program\"}
+    command_line=${command_line//\/var\/lib\/kelvastats/\"\$work\/state\"}
+    command_line=$(sed 's/\${\([A-Z_]*\)}/"${\1}"/g' <<<"$command_line")
+    mkdir "$work/state" "$work/credentials"
+    printf 'secret\n' >"$work/credentials/password"
+    for metrics in "$work/state/kelvastats.prom" ""; do
+      (
+        set -a
+        . "$2/packaging/systemd/kelvastats-collect.default"
+        KELVASTATS_ADDRESS=127.0.0.1 KELVASTATS_PORT=1 KELVASTATS_METRICS="$metrics"
+        eval "set -- $command_line"
+        CREDENTIALS_DIRECTORY="$work/credentials" timeout 20 "$@" --once >"$work/out" 2>&1
+      ) && status=0 || status=$?
+      if [ "$status" -ne 3 ] || { [ -n "$metrics" ] && [ ! -s "$metrics" ]; }; then
+        cat "$work/out"
+        echo "FAIL: the unit's command line (metrics '$metrics') ended with $status"
+        exit 1
+      fi
+    done
+    echo "verified: the unit has no remarks, its command line runs, the user kelvastats is made"
     ;;
   *)
     echo "usage: $0 security|verify SOURCE_DIR [COLLECTOR_PROGRAM]" >&2
