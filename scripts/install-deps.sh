@@ -22,6 +22,8 @@ packages=(
   time                    # the report's benchmark reads peak memory from /usr/bin/time -v
   g++-mingw-w64-x86-64    # the Windows cross build (its -posix compilers have std::thread)
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
+  prometheus prometheus-node-exporter curl  # the collector's figures read by a real Prometheus
+  systemd                 # systemd-analyze checks the collector's unit
   dpkg-dev fakeroot file  # the Debian packages: build flags, CPack's dependency list (dpkg-shlibdeps)
   help2man gzip           # ... the command-line programs' manual pages from their --help
   librsvg2-bin            # ... the icon's PNG sizes drawn from its SVG
