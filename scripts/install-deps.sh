@@ -24,6 +24,12 @@ packages=(
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
   prometheus prometheus-node-exporter curl  # the collector's figures read by a real Prometheus
   systemd                 # systemd-analyze checks the collector's unit
+  dpkg-dev fakeroot file  # the Debian packages: build flags, CPack's dependency list (dpkg-shlibdeps)
+  help2man gzip           # ... the command-line programs' manual pages from their --help
+  librsvg2-bin            # ... the icon's PNG sizes drawn from its SVG
+  zip unzip               # ... the Windows zip, unzipped again for its test
+  lintian desktop-file-utils appstream man-db  # ... checked as Debian's tools check them
+  debootstrap             # ... and installed in a clean Debian 12 root
 )
 
 missing=()
