@@ -21,19 +21,19 @@ constexpr const char* description =
 
 constexpr const char* footer =
     "The password never goes on the command line. It is the first line of --password-file FILE,\n"
-    "else of $CREDENTIALS_DIRECTORY/password (a systemd credential named \"password\"), else it "
-    "is\n"
+    "else of $CREDENTIALS_DIRECTORY/password (the systemd credential \"password\"), else it is\n"
     "asked for, without echo, when standard input is a terminal.\n"
     "\n"
     "Each collection's status line goes to standard output (\"Collection: 17:08   DeltaCRC: 3\",\n"
     "with the lines waiting for an unwritable log), as does each cycle that ended without its\n"
     "collection and why. A router that cannot be reached and the alarm go to standard error; the\n"
-    "router is tried again after the interval. SIGTERM or SIGINT (Ctrl+C, Ctrl+Break or closing\n"
-    "the console on Windows) ends the program at once, with no line half written.\n"
+    "router is tried again after the interval (after 1 s with --interval 0). SIGTERM, SIGINT or\n"
+    "SIGHUP (Ctrl+C, Ctrl+Break or closing the console on Windows) ends the program at once,\n"
+    "with no line half written.\n"
     "\n"
-    "Exit status: 0 when stopped, or when --once collected; 1 when a log cannot be created;\n"
-    "2 when a setting is refused, an option is unknown or there is no password; 3 when --once\n"
-    "ended without its collection (the reason is on standard error).";
+    "Exit status: 0 when stopped, or when --once collected; 1 when a log cannot be created (or\n"
+    "the network cannot start); 2 when a setting is refused, an option is unknown or there is no\n"
+    "password; 3 when --once ended without its collection (the reason is on standard error).";
 
 // A decimal number of digits only, at most `max`; nullopt for anything else.
 std::optional<std::int32_t> whole_number(std::string_view text, std::int32_t max) {

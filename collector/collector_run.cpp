@@ -3,6 +3,7 @@
 #include "collector/collector_run.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -12,7 +13,9 @@
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "collector/console_calls.h"
+#include "collector/metrics.h"
 #include "collector/stop_requests.h"
+#include "runtime/stop.h"
 #include "runtime/text.h"
 #include "runtime/wake_signal.h"
 #include "runtime/write_signals.h"
@@ -22,6 +25,8 @@ namespace {
 
 constexpr std::uint32_t no_limit_ms = 0xFFFFFFFFu;
 constexpr std::int32_t ms_per_minute = 60000;
+// With --interval 0, the pause after a cycle that did not collect.
+constexpr std::uint32_t retry_pause_ms = 1000;
 
 // Raised by a stop request and by the worker's end; the main thread waits for it. Never
 // destroyed: a late signal may still raise it while the process ends.
@@ -36,6 +41,7 @@ std::atomic<bool> worker_returned{false};
 bool last_cycle_collected = false;
 std::string last_cycle_reason;
 std::filesystem::path metrics_path;  // empty without --metrics
+bool pause_after_failure = false;    // --interval 0 without --once
 
 void worker_entry(std::int32_t parameter) {
     worker_end = collection_worker(parameter);
@@ -43,14 +49,42 @@ void worker_entry(std::int32_t parameter) {
     wake().raise();
 }
 
-// The figures for Prometheus after every cycle, collected or not: the --metrics file is written
-// here.
-void write_metrics(const CycleReport& /*report*/) {}
+// The figures for Prometheus; only the worker touches them once it runs.
+LineFigures line_figures;
+bool metrics_failing = false;  // the latest write of the --metrics file failed
+
+std::int64_t unix_now() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Writes the --metrics file. A file that cannot be written costs no collection: it is said once
+// when it starts failing and once when it is written again.
+void write_metrics_now() {
+    const bool failed = write_metrics_file(metrics_path.string(), metrics_text(line_figures)) != 0;
+    if (failed == metrics_failing) return;
+    metrics_failing = failed;
+    print_error_line(
+        concat("kelvastats-collect: ",
+               failed ? "cannot write the metrics file " : "metrics file written again: ",
+               metrics_path.string()));
+}
+
+// The figures for Prometheus after every cycle, collected or not.
+void write_metrics(const CycleReport& report) {
+    record_cycle(line_figures, report, unix_now());
+    write_metrics_now();
+}
 
 void after_cycle(const CycleReport& report) {
     last_cycle_collected = report.collected;
     last_cycle_reason = report.reason;
     if (!metrics_path.empty()) write_metrics(report);
+    // The window program's box holds the worker until someone answers it; the console's does not,
+    // so without an interval a router that refuses or hangs up at once would be tried again and
+    // again as fast as the machine goes, filling the journal.
+    if (!report.collected && pause_after_failure) sleep_ms(retry_pause_ms);
 }
 
 // The reason word of a cycle, said for a person.
@@ -68,6 +102,7 @@ void fill_settings(const CollectorOptions& options, const std::string& password)
     settings.interval_ms = options.interval_minutes * ms_per_minute;
     settings.alarm_threshold = options.alarm_threshold;
     settings.password = password;
+    pause_after_failure = options.interval_minutes == 0 && !options.once;
     if (options.once) {
         // One cycle: the worker's loop ends after it, with no interval to wait first.
         settings.loop_flag = "once";
@@ -90,6 +125,11 @@ int run_collector(const CollectorOptions& options, const std::string& password) 
         return exit_failed;
     }
     install_console_calls();
+    if (!metrics_path.empty()) {
+        // Written at once, so that Prometheus knows the collector from its start.
+        line_figures = start_line_figures(unix_now(), settings.interval_ms.load());
+        write_metrics_now();
+    }
     cycle_timing.cycle_observer = &after_cycle;
     if (!wake().ready() || !watch_stop_requests(wake())) {
         print_error_line("kelvastats-collect: cannot watch for stop requests");
@@ -106,7 +146,14 @@ int run_collector(const CollectorOptions& options, const std::string& password) 
     while (!stop_request_arrived() && !worker_returned.load()) (void)wake().wait_alone(no_limit_ms);
     end_collection();
 
-    if (worker_returned.load() && worker_end.load() == WorkerEnd::program_ends) return exit_failed;
+    if (worker_returned.load() && worker_end.load() == WorkerEnd::program_ends) {
+        // The box said what failed. Once a cycle had begun (the network had started), it was a log
+        // that could not be created; this says where.
+        if (settings.dialog_state.load() != 0)
+            print_error_line(concat("kelvastats-collect: ended: the logs cannot be created in ",
+                                    std::filesystem::current_path(error).string()));
+        return exit_failed;
+    }
     if (!options.once || stop_request_arrived()) return exit_done;
     if (last_cycle_collected) return exit_done;
     print_error_line(concat("kelvastats-collect: no collection: ", reason_text(last_cycle_reason)));

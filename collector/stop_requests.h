@@ -1,6 +1,7 @@
-// Requests to stop the collector from outside: SIGTERM and SIGINT on POSIX systems; Ctrl+C,
-// Ctrl+Break, closing the console, logging off and shutting down on Windows. Each raises the wake
-// signal instead of ending the process, so the program ends as it chooses, with whole lines.
+// Requests to stop the collector from outside: SIGTERM, SIGINT and SIGHUP (its terminal closed) on
+// POSIX systems; Ctrl+C, Ctrl+Break, closing the console, logging off and shutting down on
+// Windows. Each raises the wake signal instead of ending the process, so the program ends as it
+// chooses, with whole lines.
 #pragma once
 
 #include "runtime/wake_signal.h"

@@ -1,4 +1,5 @@
-// SIGTERM and SIGINT raise the wake signal: an eventfd write, which a signal handler may do.
+// SIGTERM, SIGINT and SIGHUP raise the wake signal: an eventfd write, which a signal handler may
+// do.
 #include <signal.h>
 
 #include <atomic>
@@ -26,7 +27,14 @@ bool watch_stop_requests(WakeSignal& wake) {
     action.sa_handler = &on_stop_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+    if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0)
+        return false;
+    // A closed terminal ends the program as cleanly, unless it was started to outlive its
+    // terminal (nohup ignores SIGHUP for it).
+    struct sigaction hang_up {};
+    if (sigaction(SIGHUP, nullptr, &hang_up) == 0 && hang_up.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
+    return true;
 }
 
 bool stop_request_arrived() {

@@ -22,10 +22,18 @@ packages=(
   time                    # the report's benchmark reads peak memory from /usr/bin/time -v
   g++-mingw-w64-x86-64    # the Windows cross build (its -posix compilers have std::thread)
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
+  prometheus prometheus-node-exporter curl  # the collector's figures read by a real Prometheus
+  systemd                 # systemd-analyze checks the collector's unit
+  dpkg-dev fakeroot file  # the Debian packages: build flags, CPack's dependency list (dpkg-shlibdeps)
+  help2man gzip           # ... the command-line programs' manual pages from their --help
+  librsvg2-bin            # ... the icon's PNG sizes drawn from its SVG
+  zip unzip               # ... the Windows zip, unzipped again for its test
+  lintian desktop-file-utils appstream man-db  # ... checked as Debian's tools check them
+  debootstrap             # ... and installed in a clean Debian 12 root
   g++-aarch64-linux-gnu   # the arm64 cross build (a Raspberry Pi's collector, report, router)
-  qemu-user file          # ... its tests run under qemu-aarch64; `file` checks the programs' machine
+  qemu-user               # ... its tests run under qemu-aarch64
   libc6:arm64 libstdc++6:arm64  # ... its package's dependencies, read from Debian's arm64 libraries
-  qemu-user-static debootstrap  # ... and its installation in a clean arm64 Debian 12 root
+  qemu-user-static        # ... and its installation in a clean arm64 Debian 12 root
 )
 
 missing=()

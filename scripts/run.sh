@@ -5,5 +5,6 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 cmake --preset release -S "$root" >/dev/null
-cmake --build "$root/build/release" --target kelvastats kelvastats-router-sim kelvastats-report
+cmake --build "$root/build/release" --target kelvastats kelvastats-router-sim kelvastats-report \
+  kelvastats-collect
 exec "$root/build/release/app/kelvastats" "$@"

@@ -6,19 +6,23 @@
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Windows build (mingw-w64), its tests run under Wine (the window and the whole program
 #      on a virtual display),
-#   5. the arm64 build (for a Raspberry Pi or a similar box), its tests run under qemu, and its
+#   5. the packages (scripts/package.sh): lintian, the menu entries, metainfo and manual pages
+#      checked, both .deb files installed, run and purged in a clean Debian 12 root (needs root:
+#      chroot), the arm64 collector package installed and run in a clean arm64 Debian 12 root
+#      under qemu, and the window program from the Windows zip run under Wine,
+#   6. the arm64 build (for a Raspberry Pi or a similar box), its tests run under qemu, and its
 #      collector's logs checked against the amd64 collector's,
-#   6. the Debug build with warnings as errors, running every test; its summary closes the output.
+#   7. the Debug build with warnings as errors, running every test; its summary closes the output.
 # Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
 # change touched among them; the whole check takes a second or two).
-# `scripts/test.sh --quick` runs step 6 alone, `--linux` all but step 4, `--windows` step 4 alone,
-# `--arm64` step 5 alone.
+# `scripts/test.sh --quick` runs step 7 alone, `--linux` all but steps 4 and 5, `--windows` step 4
+# alone, `--packages` step 5 alone, `--arm64` step 6 alone.
 set -euo pipefail
 mode="${1:-all}"
 case "$mode" in
-  all | --quick | --linux | --windows | --arm64) ;;
+  all | --quick | --linux | --windows | --packages | --arm64) ;;
   *)
-    echo "usage: $0 [--quick | --linux | --windows | --arm64]" >&2
+    echo "usage: $0 [--quick | --linux | --windows | --packages | --arm64]" >&2
     exit 2
     ;;
 esac
@@ -91,8 +95,37 @@ arm64_stage() {
   echo "The arm64 stage took $((SECONDS - start)) s."
 }
 
+# The packages as a user gets them: built, checked by Debian's tools, installed in a clean root,
+# and the Windows zip's window program run from where it was unzipped.
+packages_stage() {
+  echo "== Packages"
+  local version packages="$root/build/packages" sudo_cmd=() unzipped
+  version=$(sed -n 's/^project(KelvaStats VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  "$root/scripts/package.sh"
+  "$root/tests/packaging/lint_packages.sh" "$packages" "$version"
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" "$root/tests/packaging/install_test.sh" "$packages" "$version"
+  local status=0
+  "${sudo_cmd[@]}" "$root/tests/arm64/install_on_arm64.sh" \
+    "$packages/kelvastats-collect_${version}-1_arm64.deb" \
+    "$packages/kelvastats-collect_${version}-1_amd64.deb" "$version" || status=$?
+  [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit 1
+  echo "The Windows zip under Wine"
+  unzipped=$(mktemp -d)
+  unzip -q "$packages/kelvastats-$version-windows-x64.zip" -d "$unzipped"
+  status=0
+  "$root/tests/app/end_to_end_test.sh" "$unzipped/kelvastats-$version-windows-x64/kelvastats.exe" \
+    "$unzipped/kelvastats-$version-windows-x64/kelvastats-router-sim.exe" || status=$?
+  rm -rf "$unzipped"
+  [ "$status" -eq 0 ] || { echo "The zip's kelvastats.exe failed its run under Wine."; exit 1; }
+}
+
 if [ "$mode" = --windows ]; then
   windows_stage
+  exit 0
+fi
+if [ "$mode" = --packages ]; then
+  packages_stage
   exit 0
 fi
 if [ "$mode" = --arm64 ]; then
@@ -117,6 +150,7 @@ fi
 
 if [ "$mode" = all ]; then
   windows_stage
+  packages_stage
 fi
 if [ "$mode" != --quick ]; then
   arm64_stage

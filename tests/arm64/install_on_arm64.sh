@@ -100,7 +100,7 @@ fi
 source "$here/../packaging/debian_root.sh"
 mkdir -p "$cache_dir"
 # A root older than a week is made again, as the amd64 one is, so its packages stay current.
-if [ -f "$root_tar" ] && [ -n "$(find "$root_tar" -mtime +7)" ]; then rm -f "$root_tar"; fi
+if [ -f "$root_tar" ] && [ -n "$(find "$root_tar" -mtime +6)" ]; then rm -f "$root_tar"; fi
 if [ ! -f "$root_tar" ]; then
   sources=$(debian_sources)
   mirror=$(awk '$3 == "bookworm" { print $2; exit }' <<<"$sources")

@@ -141,15 +141,23 @@ class CollectorStop : public ::testing::Test {
     TempDir dir_{"kelva_collector_stop_"};
 };
 
-TEST_F(CollectorStop, LogsOfTwoCollectionsAreTheWindowProgramsByteForByte) {
+TEST_F(CollectorStop, TwoCollectionsLogTheWindowProgramsLinesAndSayTheAlarm) {
     RouterSimOptions options;
     options.close_on_exit = false;  // a session ends when the collector has logged it
     RouterSim router(options);
     ASSERT_TRUE(router.start()) << router.error();
-    CollectorProcess collector(arguments(router.port(), "0"), path("err"));
+    std::vector<std::string> words = arguments(router.port(), "0");
+    words.insert(words.end(), {"--alarm", "2"});  // the second collection's CRC change is 3
+    CollectorProcess collector(words, path("err"));
     ASSERT_TRUE(router.wait_for_sessions_ended(2));
     const auto [status, took] = collector.terminate();
     EXPECT_EQ(status, 0) << read_file_bytes(path("err"));
+    // A server has no speaker: the alarm is said, with the time, for each collection after the
+    // first.
+    EXPECT_TRUE(std::regex_match(
+        read_file_bytes(path("err")),
+        std::regex("(\\d\\d:\\d\\d alarm: DeltaCRC 3 is over the threshold of 2\n)+")))
+        << read_file_bytes(path("err"));
 
     const auto expected = [](const std::string& name) {
         return whole_masked_lines(read_file_bytes(std::string(KELVA_TEST_DATA_DIR) + "/" + name));
@@ -202,9 +210,10 @@ TEST_F(CollectorStop, TermAtEachStageEndsWithinTheLimitWithWholeLines) {
         }
 
         const std::uint16_t port = stage == "connecting" ? full.port() : router.port();
+        const int already_pending = loopback::syn_sent_count(port);
         CollectorProcess collector(arguments(port, "1"), path("err"));
         if (stage == "connecting") {
-            ASSERT_TRUE(loopback::wait_for_pending_connects(port, 2));
+            ASSERT_TRUE(loopback::wait_for_pending_connects(port, already_pending + 1));
         } else if (stage == "in the dialog") {
             ASSERT_EQ(fell_silent.get_future().wait_for(stage_wait_limit),
                       std::future_status::ready);
