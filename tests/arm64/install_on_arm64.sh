@@ -9,8 +9,8 @@
 #
 # The root is made once by debootstrap --foreign from the machine's own Debian sources; its second
 # stage and every program in it run under qemu-aarch64-static, registered through binfmt_misc in a
-# user namespace of the test's own (Linux 6.7 and later give each user namespace its own
-# binfmt_misc), so the machine's handlers are never touched. It is kept as
+# user namespace of the test's own (recent kernels give each user namespace a binfmt_misc of its
+# own), so the machine's handlers are never touched. It is kept as
 # build/packaging/debian12-arm64-root.tar. Where no handler can be registered the installation
 # skips (exit 77) with the reason, after checking the package with dpkg-deb instead. The programs
 # run in a network namespace whose only interface is loopback. Needs root (debootstrap, chroot).
@@ -92,7 +92,7 @@ fi
 probe=0
 in_arm64_namespace true 2>/dev/null || probe=$?
 if [ "$probe" -ne 0 ]; then
-  echo "SKIP: this kernel does not let a user namespace register a binfmt_misc handler (Linux 6.7 or later does), so ARM programs cannot run in an arm64 root; the package was checked with dpkg-deb only"
+  echo "SKIP: this kernel does not let a user namespace register a binfmt_misc handler (recent kernels do), so ARM programs cannot run in an arm64 root; the package was checked with dpkg-deb only"
   exit $skip
 fi
 
