@@ -69,14 +69,22 @@ in_arm64_namespace() {
   local fifos child status=0
   fifos=$(mktemp -d)
   mkfifo "$fifos/ready" "$fifos/mapped"
-  # The child says when its namespace exists and waits until its ids are mapped.
+  # The child says when its namespace exists and waits until its ids are mapped. The ready pipe is
+  # held open here, so that a child that never starts (no user namespaces) costs a bounded wait.
+  exec 3<>"$fifos/ready"
   unshare --user --mount --propagation private sh -c '
     echo >"$1/ready"; read -r _ <"$1/mapped"
     mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || exit 125
     printf "%s" "$2" >/proc/sys/fs/binfmt_misc/register || exit 125
     shift 2; exec "$@"' sh "$fifos" "$aarch64_handler" "$@" &
   child=$!
-  read -r _ <"$fifos/ready"
+  if ! read -r -t 30 _ <&3; then
+    exec 3<&-
+    wait "$child" || true
+    rm -rf "$fifos"
+    return 125
+  fi
+  exec 3<&-
   echo "0 0 65536" >"/proc/$child/uid_map"
   echo "0 0 65536" >"/proc/$child/gid_map"
   echo >"$fifos/mapped"
