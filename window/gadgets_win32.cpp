@@ -16,6 +16,7 @@
 #include <string>
 
 #include "window/ip_address_field_win32.h"
+#include "window/screen_dpi_win32.h"
 #include "window/window_handle_win32.h"
 #include "window/window_icon_win32.h"
 
@@ -113,8 +114,7 @@ int scaled(int pixels, UINT dpi) {
 // The DPI the window's contents are laid out for: the layer's own windows follow WM_DPICHANGED.
 UINT dpi_of(HWND window) {
     if (const int id = window_id_of(window); id >= 0) return layer.windows[id].dpi;
-    const UINT dpi = window ? GetDpiForWindow(window) : 0;
-    return dpi != 0 ? dpi : layout_dpi;
+    return window ? window_dpi(window) : layout_dpi;
 }
 
 // The stock font at the given DPI: the stock font itself where it has that size, else made once per
@@ -145,9 +145,8 @@ void place_gadget(const GadgetRecord& gadget, UINT dpi) {
 // The window's outer size for a client area of width x height at layout_dpi.
 SIZE frame_size(HWND window, int width, int height, UINT dpi) {
     RECT frame{0, 0, scaled(width, dpi), scaled(height, dpi)};
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)),
-                             FALSE, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)),
-                             dpi);
+    adjust_window_rect_for_dpi(frame, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)), dpi);
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
@@ -366,15 +365,15 @@ int open_window(int id, int x, int y, int width, int height, std::string_view ti
     }
     // Created for layout_dpi; on a screen of another scale the position, the client area and
     // everything in it grow with it, before the window is first shown.
-    const UINT dpi = GetDpiForWindow(window);
-    if (dpi != 0 && dpi != layout_dpi) {
+    const UINT dpi = window_dpi(window);
+    if (dpi != layout_dpi) {
         const SIZE outer = frame_size(window, width, height, dpi);
         SetWindowPos(window, nullptr, scaled(x, dpi), scaled(y, dpi), outer.cx, outer.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ACCEL keys[] = {{FVIRTKEY | FNOINVERT, VK_TAB, next_control_command},
                     {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, previous_control_command}};
-    layer.windows[id] = {window, CreateAcceleratorTableA(keys, 2), dpi != 0 ? dpi : layout_dpi};
+    layer.windows[id] = {window, CreateAcceleratorTableA(keys, 2), dpi};
     if (!starts_hidden) ShowWindow(window, (style & WS_MAXIMIZE) ? SW_MAXIMIZE : SW_SHOWNORMAL);
     return 1;
 }
