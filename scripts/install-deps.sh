@@ -30,6 +30,10 @@ packages=(
   zip unzip               # ... the Windows zip, unzipped again for its test
   lintian desktop-file-utils appstream man-db  # ... checked as Debian's tools check them
   debootstrap             # ... and installed in a clean Debian 12 root
+  g++-aarch64-linux-gnu   # the arm64 cross build (a Raspberry Pi's collector, report, router)
+  qemu-user               # ... its tests run under qemu-aarch64
+  libc6:arm64 libstdc++6:arm64  # ... its package's dependencies, read from Debian's arm64 libraries
+  qemu-user-static        # ... and its installation in a clean arm64 Debian 12 root
 )
 
 missing=()
@@ -44,5 +48,9 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+# Debian's arm64 libraries (multiarch) install beside the machine's own once dpkg knows arm64.
+if [[ " ${missing[*]}" == *:arm64* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${sudo_cmd[@]}" dpkg --add-architecture arm64
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -2,6 +2,7 @@
 # Builds the Release packages with CPack and lists them in build/packages/:
 #   kelvastats-collect_<version>-1_amd64.deb  the collector, the report and the simulated router
 #   kelvastats_<version>-1_amd64.deb          the window program
+#   kelvastats-collect_<version>-1_arm64.deb  the same collector package for arm64 (a Raspberry Pi)
 #   kelvastats-<version>-windows-x64.zip      the four Windows programs and a README
 # The Linux programs are built with Debian's build flags (dpkg-buildflags, all hardening on), as
 # a Debian package's are. Each architecture is one line at the end.
@@ -54,6 +55,7 @@ windows_zip() {
 }
 
 debian_packages amd64 package-amd64
+debian_packages arm64 package-arm64
 windows_zip package-windows-x64 x64
 
 echo "== Packages in $out"

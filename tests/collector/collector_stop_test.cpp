@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <future>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,9 +37,12 @@ class CollectorProcess {
     CollectorProcess(const std::vector<std::string>& arguments, const std::string& error_file) {
         int output[2];
         if (pipe(output) != 0) return;
-        std::vector<char*> argv{const_cast<char*>(KELVA_COLLECT_PROGRAM)};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
+        // The program's path, after the emulator and its options where it is cross-built.
+        std::istringstream command(KELVA_COLLECT_PROGRAM);
+        std::vector<std::string> words{std::istream_iterator<std::string>(command), {}};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
