@@ -1,14 +1,17 @@
-// The alarm's tone output: the platform's sound device unless a test has put its own in place.
+// The alarm's tone output: the program's default (its sound device, or silence) unless a test has
+// put its own in place.
 #include "runtime/tone.h"
 
 #include <atomic>
 
 #include "runtime/stop.h"
-#include "runtime/tone_device.h"
 
 namespace {
 
-std::atomic<ToneOutput> tone_output{&play_through_device};
+// Silent until a program with a speaker chooses its sound device: a program without one (the
+// headless collector) then never links the sound library.
+std::atomic<ToneOutput> default_output{&wait_tone_silently};
+std::atomic<ToneOutput> tone_output{&wait_tone_silently};
 
 }  // namespace
 
@@ -18,7 +21,12 @@ void play_tone(std::int32_t frequency_hz, std::int32_t duration_ms) {
 }
 
 void set_tone_output(ToneOutput output) {
-    tone_output = output ? output : &play_through_device;
+    tone_output = output ? output : default_output.load();
+}
+
+void set_default_tone_output(ToneOutput output) {
+    default_output = output ? output : &wait_tone_silently;
+    tone_output = default_output.load();
 }
 
 void wait_tone_silently(std::int32_t, std::int32_t duration_ms) {

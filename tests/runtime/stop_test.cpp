@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "runtime/tone.h"
+#include "runtime/tone_device.h"
 #include "wait_handle_probe.h"
 
 namespace {
@@ -111,6 +112,7 @@ TEST_F(Stop, SilentToneTakesItsDurationAndEndsOnStop) {
 // The real sound device keeps the tone's duration and not much more.
 TEST_F(Stop, ToneOnTheSoundDeviceKeepsItsDuration) {
     if (!sound_device_present()) GTEST_SKIP() << "no sound device on this machine";
+    use_sound_device();
     const auto start = Clock::now();
     play_tone(1000, 80);
     const auto took = elapsed_since(start);
