@@ -29,14 +29,9 @@ ip link set lo up
 
 # shellcheck source-path=SCRIPTDIR source=../harness/drive_window.sh
 source "$(dirname "$0")/../harness/drive_window.sh"
-held=1
-fail() {
-  echo "LIMIT NOT HELD: $*"
-  held=0
-}
+# shellcheck source-path=SCRIPTDIR source=process_figures.sh
+source "$(dirname "$0")/process_figures.sh"
 
-rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
-hwm_kib() { awk '/^VmHWM/ { print $2 }' "/proc/$1/status"; }
 open_files() { find "/proc/$1/fd" -mindepth 1 | wc -l; }
 # Context switches of every thread of the process so far, voluntary and not.
 all_switches() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { total += $2 } END { print total }'; }
