@@ -29,6 +29,10 @@ void event_loop() {
         const int code = wait_window_event();
         settings.last_event = code;
         if (code == close_window_event) return;
+        if (code == session_end_event) {
+            quit_action();
+            return;
+        }
         if (code != gadget_event) continue;
 
         const int gadget = event_gadget();

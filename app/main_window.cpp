@@ -1,10 +1,15 @@
 // The main window's layout: positions, sizes, texts and tooltips of its gadgets.
 #include "app/main_window.h"
 
+#include <string>
+
+#include "runtime/version.h"
 #include "window/gadgets.h"
 
 int build_main_window() {
-    if (!open_window(main_window, 216, 0, 200, 233, "KelvaStats 4.4",
+    // The title is the program's name and version: "KelvaStats 4.4".
+    const std::string title = "KelvaStats " + std::string(program_version());
+    if (!open_window(main_window, 216, 0, 200, 233, title,
                      ws_caption | ws_sysmenu | ws_thickframe)) {
         return 0;
     }

@@ -2,6 +2,7 @@
 #include "app/start_up.h"
 
 #include "app/main_window.h"
+#include "app/session_end.h"
 #include "runtime/write_signals.h"
 #include "settings/settings.h"
 #include "window/gadgets.h"
@@ -11,5 +12,6 @@ int start_up() {
     reset_settings_to_defaults();
     ignore_write_signals();
     if (!start_window_layer()) return 0;
+    end_with_the_session();
     return build_main_window();
 }

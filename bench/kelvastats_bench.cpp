@@ -1,8 +1,9 @@
 // kelvastats_bench: what one collection costs. Splitting and the four extractions on the fixture
 // "show adsl" reply and on a full 8192-byte read of 255 lines, the bit counts of the bit table,
 // one whole statistics step and one whole bins step into real logs in a temporary directory, one
-// complete collection, the primitives the parsers lean on, and how many system writes a log line
-// takes. Then the pacing run against the simulated router (bench/pacing_run.h).
+// complete collection, the collector's metrics file written after it, the primitives the parsers
+// lean on, and how many system writes a log line takes. Then the pacing run against the simulated
+// router (bench/pacing_run.h).
 //
 // Options besides Google Benchmark's: --pacing_cycles=N runs N cycles (default 5; 0 skips it).
 #include <benchmark/benchmark.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "bench/pacing_run.h"
+#include "collector/metrics.h"
 #include "harness/quiet_calls.h"
 #include "harness/temp_dir.h"
 #include "runtime/file_layer.h"
@@ -203,6 +205,26 @@ void BM_Collection(benchmark::State& state, std::string_view name) {
 }
 BENCHMARK_CAPTURE(BM_Collection, fixtures, "fixtures");
 BENCHMARK_CAPTURE(BM_Collection, full_reads, "full_reads");
+
+// What the collector adds after each collection for Prometheus: the figures taken from both
+// replies, their text, and the file written beside and renamed over the previous one.
+void BM_MetricsAfterCollection(benchmark::State& state, std::string_view name) {
+    LogDirectory directory;
+    const std::string status = name == "fixtures" ? status_reply() : full_read();
+    const std::string bins = name == "fixtures" ? showbins_reply(0) : full_read();
+    LineFigures figures = start_line_figures(0, 60000);
+    std::int64_t now = 0;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        record_cycle(figures, {true, "", status, bins}, ++now);
+        const std::string text = metrics_text(figures);
+        if (write_metrics_file("kelvastats.prom", text) != 0) std::abort();
+        bytes = text.size();
+    }
+    state.counters["file_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK_CAPTURE(BM_MetricsAfterCollection, fixtures, "fixtures");
+BENCHMARK_CAPTURE(BM_MetricsAfterCollection, full_reads, "full_reads");
 
 void BM_Mid(benchmark::State& state) {
     const std::string line =

@@ -3,6 +3,7 @@
 #include "collector/collector_run.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "collector/console_calls.h"
+#include "collector/metrics.h"
 #include "collector/stop_requests.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
@@ -47,9 +49,33 @@ void worker_entry(std::int32_t parameter) {
     wake().raise();
 }
 
-// The figures for Prometheus after every cycle, collected or not: the --metrics file is written
-// here.
-void write_metrics(const CycleReport& /*report*/) {}
+// The figures for Prometheus; only the worker touches them once it runs.
+LineFigures line_figures;
+bool metrics_failing = false;  // the latest write of the --metrics file failed
+
+std::int64_t unix_now() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Writes the --metrics file. A file that cannot be written costs no collection: it is said once
+// when it starts failing and once when it is written again.
+void write_metrics_now() {
+    const bool failed = write_metrics_file(metrics_path.string(), metrics_text(line_figures)) != 0;
+    if (failed == metrics_failing) return;
+    metrics_failing = failed;
+    print_error_line(
+        concat("kelvastats-collect: ",
+               failed ? "cannot write the metrics file " : "metrics file written again: ",
+               metrics_path.string()));
+}
+
+// The figures for Prometheus after every cycle, collected or not.
+void write_metrics(const CycleReport& report) {
+    record_cycle(line_figures, report, unix_now());
+    write_metrics_now();
+}
 
 void after_cycle(const CycleReport& report) {
     last_cycle_collected = report.collected;
@@ -99,6 +125,11 @@ int run_collector(const CollectorOptions& options, const std::string& password) 
         return exit_failed;
     }
     install_console_calls();
+    if (!metrics_path.empty()) {
+        // Written at once, so that Prometheus knows the collector from its start.
+        line_figures = start_line_figures(unix_now(), settings.interval_ms.load());
+        write_metrics_now();
+    }
     cycle_timing.cycle_observer = &after_cycle;
     if (!wake().ready() || !watch_stop_requests(wake())) {
         print_error_line("kelvastats-collect: cannot watch for stop requests");

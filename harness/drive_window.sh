@@ -13,11 +13,13 @@ cleanup() {
 }
 
 # Set by the caller for a Windows build: runner=(wine), and the address the simulated router
-# listens on. client_dx, client_dy: where the window's client area starts in its X window.
+# listens on. client_dx, client_dy: where the window's client area starts in its X window;
+# window_dpi: the DPI the window is laid out for (its 96 DPI layout is scaled to it).
 runner=()
 router_address=127.0.0.1
 client_dx=0
 client_dy=0
+window_dpi=96
 wine_started=
 trap cleanup EXIT
 
@@ -59,8 +61,11 @@ start_program() {
   window=$(timeout "$wait_limit_s" xdotool search --sync --name '^KelvaStats 4\.4$' | head -n1)
 }
 
-# Clicks at client coordinates of the window, as the user would.
-click_at() { xdotool mousemove --window "$window" $(($1 + client_dx)) $(($2 + client_dy)) click 1; }
+# Clicks at client coordinates of the window's 96 DPI layout, as the user would.
+click_at() {
+  xdotool mousemove --window "$window" $((($1 * window_dpi + 48) / 96 + client_dx)) \
+    $((($2 * window_dpi + 48) / 96 + client_dy)) click 1
+}
 type_text() { xdotool type --delay 30 "$1"; }
 # Empties the field that has the focus, as far as five characters go.
 clear_field() { xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace; }
@@ -77,12 +82,13 @@ start_wine() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$work/wine.log" 2>&1
 }
 
-# Points the program at the simulated router, with no pause between collections, and clicks Run.
+# Points the program at the simulated router, with an interval of $1 minutes (0, no pause between
+# collections, when not given), and clicks Run.
 run_against_router_sim() {
   click_at 32 40 && type_text "$router_address"                # the address field's first box
   click_at 155 40 && clear_field && type_text "$router_port"
   click_at 95 90 && type_text "secret"                         # password
-  click_at 30 140 && clear_field && type_text "0"              # interval
+  click_at 30 140 && clear_field && type_text "${1:-0}"        # interval
   click_at 50 175                                              # Run
 }
 

@@ -1,31 +1,38 @@
 // kelvastats-report: turns the two logs of a directory into one self-contained HTML report and
 // prints the key figures.
+#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <string>
-#include <string_view>
 
 #include "report/html_report.h"
 #include "report/key_figures.h"
+#include "report/open_in_browser.h"
 #include "report/read_logs.h"
 #include "report/terminal.h"
+#include "runtime/version.h"
 
 namespace {
 
-constexpr const char* usage =
-    "Usage: kelvastats-report [--since YYYY-MM-DD] [--until YYYY-MM-DD] [--output FILE] [DIR]\n"
-    "\n"
+constexpr const char* program_name = "kelvastats-report";
+
+// Exit statuses, as --help tells them.
+constexpr int written = 0;
+constexpr int failed = 1;
+constexpr int written_not_opened = 2;
+
+constexpr const char* description =
     "Reads the KelvaStats logs kelvastats.csv (statistics) and kelvabins.csv (bit loading) in\n"
     "DIR (default: the current directory) and writes one self-contained HTML report, which any\n"
     "browser opens and which prints on A4: key figures, errors over time with the gaps shaded,\n"
     "total bits over time, bit loading per tone, loading changes per tone, a heat map of bits per\n"
     "tone over time, the status reply's numeric columns over time, and the data quality.\n"
     "The logs are only read, and may be growing meanwhile: a last line without its line end is\n"
-    "left out. With only one of the two logs, the report covers that one.\n"
-    "\n"
-    "  --since YYYY-MM-DD  leave out collections before this day\n"
-    "  --until YYYY-MM-DD  leave out collections after this day (whole days, inclusive)\n"
-    "  --output FILE       write the report to FILE (default: DIR/kelvastats-report.html)\n"
-    "  --help              show this text\n"
+    "left out. With only one of the two logs, the report covers that one.\n";
+
+constexpr const char* footer =
+    "Days are YYYY-MM-DD, from 2000-01-01 to 2099-12-31: the logs' stamps name the year by\n"
+    "its last two digits. An option's value may follow it or an = (--since=2026-12-01).\n"
     "\n"
     "The key figures go to standard output, one per line:\n"
     "  period: FIRST to LAST            (dd/mm/yy hh:mm, the first and last collection)\n"
@@ -37,14 +44,23 @@ constexpr const char* usage =
     "  total bits: lowest N, highest N, latest N   (or none without a bins log)\n"
     "  skipped lines: N                 (unreadable stamps, a last line still being written)\n"
     "The period, interval and gaps come from the statistics log, else from the bins log.\n"
-    "Progress shows on standard error when it is a terminal.\n"
+    "Progress shows on standard error when it is a terminal; errors go there in one line.\n"
+    "On Windows, kelvastats-report.exe started from Explorer with no arguments reports on the\n"
+    "logs in its own folder and opens the report.\n"
     "\n"
-    "Exit status: 0 when the report was written; 1 when neither log is in DIR, a file is not a\n"
-    "KelvaStats log, the output cannot be written, or the command line is wrong.\n";
+    "Exit status: 0 when the report was written (and, with --open, opened); 1 when neither log\n"
+    "is in DIR, a file is not a KelvaStats log, the output cannot be written, or the command\n"
+    "line is wrong; 2 when the report was written but could not be opened.";
 
-int fail(const std::string& message) {
-    std::fprintf(stderr, "kelvastats-report: %s\n", message.c_str());
-    return 1;
+bool double_clicked = false;
+
+int fail(const std::string& message, int status = failed) {
+    std::string line = message;
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::fprintf(stderr, "%s: %s\n", program_name, line.c_str());
+    if (double_clicked) show_message_box(line);
+    return status;
 }
 
 bool write_file(const std::string& path, const std::string& bytes) {
@@ -59,36 +75,67 @@ void show_progress(int percent) {
     std::fflush(stderr);
 }
 
+// The day of --since or --until; false, with the message said, when it is not one the logs hold.
+bool day_option(const std::string& option, const std::string& text, WallMinute& day) {
+    if (text.empty()) return true;
+    day = read_day(text);
+    if (day == day_outside_logs) {
+        fail(option + " " + text +
+             " is outside the days the logs can hold, 2000-01-01 to 2099-12-31");
+        return false;
+    }
+    if (day < 0) {
+        fail(option + " takes a day as YYYY-MM-DD, not " + text);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string dir = ".";
-    std::string output;
-    WallMinute since = -1, until = -1;
-    bool dir_given = false;
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        const bool takes_value = arg == "--since" || arg == "--until" || arg == "--output";
-        if (takes_value && k + 1 >= argc) return fail(std::string(arg) + " needs a value");
-        if (arg == "--since" || arg == "--until") {
-            const WallMinute day = read_day(argv[++k]);
-            if (day < 0)
-                return fail(std::string(arg) + " takes a day as YYYY-MM-DD, not " + argv[k]);
-            (arg == "--since" ? since : until) = day;
-        } else if (arg == "--output") {
-            output = argv[++k];
-        } else if (arg.starts_with("-") || dir_given) {
-            return fail("unknown argument " + std::string(arg) + " (see --help)");
-        } else {
-            dir = arg;
-            dir_given = true;
+    std::string output, since_text, until_text;
+    bool open = false;
+
+    CLI::App app(description, program_name);
+    app.allow_windows_style_options(false);  // "/data/logs" is a folder on every system
+    // An option given twice takes its last value, as in the collector.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.set_version_flag("--version",
+                         std::string(program_name) + " " + std::string(program_version()),
+                         "print the program's name and version, then exit");
+    app.add_option("--since", since_text, "leave out collections before this day")
+        ->type_name("YYYY-MM-DD");
+    app.add_option("--until", until_text,
+                   "leave out collections after this day (whole days, inclusive)")
+        ->type_name("YYYY-MM-DD");
+    app.add_option("--output", output,
+                   "write the report to FILE (default: DIR/kelvastats-report.html)")
+        ->type_name("FILE");
+    app.add_flag("--open", open, "open the written report in the desktop's browser");
+    app.add_option("DIR", dir, "the folder of the two logs (default: the current directory)")
+        ->type_name("");
+    app.footer(footer);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& done) {  // --help and --version
+        return app.exit(done);
+    } catch (const CLI::ParseError& error) {
+        return fail(std::string(error.what()) + " (see --help)");
+    }
+    if (argc == 1) {
+        const std::string folder = double_click_folder();
+        if (!folder.empty()) {
+            double_clicked = true;
+            dir = folder;
+            open = true;
         }
     }
-    if (output.empty()) output = dir + "/kelvastats-report.html";
+    WallMinute since = -1, until = -1;
+    if (!day_option("--since", since_text, since) || !day_option("--until", until_text, until))
+        return failed;
+    if (output.empty()) output = (std::filesystem::path(dir) / "kelvastats-report.html").string();
 
     LogFigures figures;
     const bool progress = stderr_is_terminal();
@@ -105,5 +152,14 @@ int main(int argc, char** argv) {
     if (!write_file(output, html_report(figures)))
         return fail("cannot write the report to " + output);
     std::fputs(key_figures_text(figures).c_str(), stdout);
-    return 0;
+    std::fflush(stdout);
+    if (open) {
+        std::error_code error;
+        const std::filesystem::path whole = std::filesystem::absolute(output, error);
+        const std::string why = open_in_browser(error ? output : whole.string());
+        if (!why.empty())
+            return fail("the report is in " + output + " but cannot be opened: " + why,
+                        written_not_opened);
+    }
+    return written;
 }

@@ -1,7 +1,7 @@
 // The key figures of the logs as text lines.
 #include "report/key_figures.h"
 
-#include <charconv>
+#include "report/text_format.h"
 
 namespace {
 
@@ -10,12 +10,6 @@ bool has_statistics(const LogFigures& figures) {
 }
 
 }  // namespace
-
-std::string decimal(std::int64_t value) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    return std::string(digits, result.ptr);
-}
 
 const Spacings& timeline_of(const LogFigures& figures) {
     return has_statistics(figures) || figures.bins_read != LogRead::read ? figures.stats.spacings

@@ -20,6 +20,3 @@ GapTotals gap_totals(const Spacings& spacings);
 
 // "period: ...", "collections: ...", and the rest, each line ending in "\n".
 std::string key_figures_text(const LogFigures& figures);
-
-// Decimal text of a whole number, with no locale.
-std::string decimal(std::int64_t value);

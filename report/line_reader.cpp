@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "report/file_offset.h"
+
 namespace {
 
 // Big enough that one read call serves thousands of lines; also the longest line kept whole.
@@ -32,11 +34,47 @@ bool LineReader::refill() {
         end_ -= begin_;
         begin_ = 0;
     }
+    const std::int64_t at = buffer_offset_ + static_cast<std::int64_t>(end_);
     const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
-    if (bytes_read_ != nullptr) bytes_read_->fetch_add(static_cast<std::int64_t>(got));
+    // Each byte counted once, also when a seek reads some again.
+    const std::int64_t count_from = std::max(at, counted_to_);
+    const std::int64_t count_to = std::min(at + static_cast<std::int64_t>(got), count_until_);
+    if (count_to > count_from) {
+        if (bytes_read_ != nullptr) bytes_read_->fetch_add(count_to - count_from);
+        counted_to_ = count_to;
+    }
     if (got == 0) at_eof_ = true;
     end_ += got;
     return got > 0;
+}
+
+void LineReader::seek(std::int64_t offset) {
+    passing_over_ = false;
+    const std::int64_t in_buffer = offset - buffer_offset_;
+    if (in_buffer >= 0 && in_buffer <= static_cast<std::int64_t>(end_)) {
+        begin_ = static_cast<std::size_t>(in_buffer);
+        return;
+    }
+    buffer_offset_ = offset;
+    begin_ = end_ = 0;
+    at_eof_ = file_ == nullptr || !seek_file(file_, offset);
+}
+
+void LineReader::start_at_line(std::int64_t offset) {
+    counted_to_ = std::max(counted_to_, offset);
+    if (offset <= 0) {
+        seek(0);
+        return;
+    }
+    seek(offset - 1);
+    passing_over_ = true;  // up to and with the next line feed, which may be that byte
+}
+
+void LineReader::count_bytes_before(std::int64_t offset) {
+    count_until_ = offset;
+    if (counted_to_ <= offset) return;
+    if (bytes_read_ != nullptr) bytes_read_->fetch_sub(counted_to_ - offset);  // read ahead
+    counted_to_ = offset;
 }
 
 bool LineReader::next(std::string_view& line, LineEnd& end) {

@@ -28,12 +28,23 @@ class LineReader {
     bool next(std::string_view& line, LineEnd& end);
     // Where the line that next gave last starts in the file.
     std::int64_t line_offset() const { return line_offset_; }
+    // Where the line after it starts (the end of the file, after the last line).
+    std::int64_t offset() const { return buffer_offset_ + static_cast<std::int64_t>(begin_); }
+
+    // Goes on with the first line that starts at or after `offset`, passing over the rest of the
+    // line that holds the byte before it; bytes before `offset` are not counted in bytes_read.
+    void start_at_line(std::int64_t offset);
+    // Counts in bytes_read only the bytes before `offset`, which another reader counts from there.
+    void count_bytes_before(std::int64_t offset);
 
   private:
     bool refill();
+    void seek(std::int64_t offset);
 
     std::FILE* file_ = nullptr;
     std::atomic<std::int64_t>* bytes_read_;
+    std::int64_t counted_to_ = 0;  // the bytes before it are counted, or are not to be
+    std::int64_t count_until_ = INT64_MAX;
     std::vector<char> buffer_;
     std::int64_t buffer_offset_ = 0;  // of the buffer's first byte in the file
     std::int64_t line_offset_ = 0;

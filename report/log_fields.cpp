@@ -1,6 +1,8 @@
 // The numbers in log fields.
 #include "report/log_fields.h"
 
+#include <cmath>
+
 bool leading_number(std::string_view value, double& number) {
     std::size_t at = 0;
     while (at < value.size() && (value[at] == ' ' || value[at] == '\t')) ++at;
@@ -17,7 +19,7 @@ bool leading_number(std::string_view value, double& number) {
             scale /= 10;
         }
     }
-    if (digits == 0) return false;
+    if (digits == 0 || !std::isfinite(whole)) return false;  // hundreds of digits: not a figure
     number = negative ? -whole : whole;
     return true;
 }

@@ -60,6 +60,13 @@ inline bool whole_number(std::string_view field, std::int64_t& value) {
     return true;
 }
 
+// total + value, held at the int64 limits instead of overflowing: a log may hold any digits.
+inline std::int64_t saturated_sum(std::int64_t total, std::int64_t value) {
+    if (value > 0 && total > INT64_MAX - value) return INT64_MAX;
+    if (value < 0 && total < INT64_MIN - value) return INT64_MIN;
+    return total + value;
+}
+
 // The number a value starts with, after any blanks: "8128 kbps" gives 8128, "-12.5 " gives
-// -12.5; false when it starts with no digit.
+// -12.5; false when it starts with no digit, or has too many to be a finite number.
 bool leading_number(std::string_view value, double& number);

@@ -26,21 +26,17 @@ inline WallMinute line_stamp(std::string_view line) {
     return read_stamp(line.substr(0, 8), line.substr(9, 5));
 }
 
-// The data lines one reader takes: those that start at a file offset in [from, to). Two readers
-// can share a log this way, each reading the header and passing over the other's lines.
-struct LinePart {
-    std::int64_t from = 0;
-    std::int64_t to = INT64_MAX;
+// Where a log's data lines begin.
+struct LogHead {
+    std::int64_t data_offset = 0;  // of the first data line; the file's size when there is none
+    std::int64_t lines = 0;        // the header lines before it
 };
 
-// Reads the log at `path`: `on_header` gets its first line, `on_extra_header` each following line
-// until it returns false (the line is then a data line), `on_line` each data line of the part with
-// a readable stamp inside the period, with its stamp.
-template <class OnHeader, class OnExtraHeader, class OnLine>
-LogRead walk_log(const std::string& path, const ReportPeriod& period, LogQuality& quality,
-                 std::atomic<std::int64_t>* bytes_read, OnHeader on_header,
-                 OnExtraHeader on_extra_header, OnLine on_line, LinePart part = {}) {
-    LineReader reader(path, bytes_read);
+// Reads the head of the log: `on_header` gets its first line, `on_extra_header` each following
+// line until it returns false. The reader is then at the first data line.
+template <class OnHeader, class OnExtraHeader>
+LogRead walk_head(LineReader& reader, LogQuality& quality, OnHeader on_header,
+                  OnExtraHeader on_extra_header, LogHead& head) {
     if (!reader.is_open()) return LogRead::missing;
     quality.present = true;
     std::string_view line;
@@ -51,14 +47,32 @@ LogRead walk_log(const std::string& path, const ReportPeriod& period, LogQuality
     }
     if (!line.starts_with(log_header_start)) return LogRead::not_a_log;
     on_header(line);
-    bool in_header = true;
-    std::int64_t line_number = 1;
+    head.lines = 1;
     while (reader.next(line, end)) {
+        if (end == LineEnd::line_feed && on_extra_header(line)) {
+            ++head.lines;
+            continue;
+        }
+        head.data_offset = reader.line_offset();
+        reader.start_at_line(head.data_offset);  // to be read again as the first data line
+        return LogRead::read;
+    }
+    head.data_offset = reader.offset();
+    return LogRead::read;
+}
+
+// Reads data lines from the reader's place up to the first that starts at or after `to`:
+// `on_line` gets each with a readable stamp inside the period, with its stamp. Lines are numbered
+// on from `lines_before`; gives the number of the last line read.
+template <class OnLine>
+std::int64_t walk_lines(LineReader& reader, const ReportPeriod& period, LogQuality& quality,
+                        OnLine on_line, std::int64_t lines_before, std::int64_t to = INT64_MAX) {
+    std::string_view line;
+    LineEnd end;
+    std::int64_t line_number = lines_before;
+    while (reader.next(line, end)) {
+        if (reader.line_offset() >= to) break;
         ++line_number;
-        if (in_header && end == LineEnd::line_feed && on_extra_header(line)) continue;
-        in_header = false;
-        if (reader.line_offset() < part.from) continue;
-        if (reader.line_offset() >= part.to) break;
         ++quality.data_lines;
         if (end == LineEnd::none) {
             quality.unfinished_last_line = true;
@@ -76,5 +90,17 @@ LogRead walk_log(const std::string& path, const ReportPeriod& period, LogQuality
         }
         on_line(line, stamp);
     }
-    return LogRead::read;
+    return line_number;
+}
+
+// The whole log at `path`: walk_head, then walk_lines to its end.
+template <class OnHeader, class OnExtraHeader, class OnLine>
+LogRead walk_log(const std::string& path, const ReportPeriod& period, LogQuality& quality,
+                 std::atomic<std::int64_t>* bytes_read, OnHeader on_header,
+                 OnExtraHeader on_extra_header, OnLine on_line) {
+    LineReader reader(path, bytes_read);
+    LogHead head;
+    const LogRead result = walk_head(reader, quality, on_header, on_extra_header, head);
+    if (result == LogRead::read) walk_lines(reader, period, quality, on_line, head.lines);
+    return result;
 }

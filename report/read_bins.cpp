@@ -43,7 +43,7 @@ bool read_frequency_row(std::string_view line, BinsFigures& figures) {
     for (std::size_t k = 0; fields.next(field); ++k) {
         if (k < stamp_columns || k - stamp_columns >= figures.frequencies_khz.size()) continue;
         double khz = 0;
-        if (leading_number(field, khz))
+        if (leading_number(field, khz) && khz >= 0 && khz < 1e9)
             figures.frequencies_khz[k - stamp_columns] = static_cast<std::int32_t>(khz);
     }
     return true;
@@ -78,10 +78,13 @@ struct PartEdges {
     std::vector<std::int32_t> last_bits;
     std::map<std::int32_t, std::int64_t> column_counts;  // lines used, by their column count
     std::int32_t first_columns = 0;
+    std::int64_t lines = 0;  // the number of the part's last line, counted from its start
 };
 
-LogRead read_part(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
-                  std::atomic<std::int64_t>* bytes_read, LinePart part, PartEdges& edges) {
+// Reads the data lines from the reader's place up to the first that starts at `to` into `figures`,
+// whose header fields are set; lines are numbered on from `lines_before`.
+void read_part(LineReader& reader, const ReportPeriod& period, BinsFigures& figures,
+               std::int64_t lines_before, std::int64_t to, PartEdges& edges) {
     const auto columns = static_cast<std::size_t>(period.heat.count);
     figures.total_buckets.assign(static_cast<std::size_t>(period.buckets.count), {});
     LogQuality& quality = figures.quality;
@@ -91,21 +94,14 @@ LogRead read_part(const std::string& path, const ReportPeriod& period, BinsFigur
     // are counted here: the usual line then touches two arrays less per tone.
     std::vector<std::int64_t> heat_lines(columns);
 
-    const auto on_header = [&](std::string_view header) {
-        read_header(header, figures);
+    {
         const auto tones = static_cast<std::size_t>(figures.tones);
         figures.heat_sums.assign(columns * tones, 0);
         figures.heat_counts.assign(columns * tones, 0);
         figures.lowest.assign(tones, never_lowest);
         bits.assign(tones, -1);
         previous.assign(tones, -1);
-    };
-    bool frequencies_read = false;
-    const auto on_extra_header = [&](std::string_view line) {
-        if (frequencies_read) return false;
-        frequencies_read = true;
-        return read_frequency_row(line, figures);
-    };
+    }
     std::int32_t counted_columns = -1;
     std::int64_t* column_count = nullptr;
     const auto on_line = [&](std::string_view line, WallMinute stamp) {
@@ -187,8 +183,7 @@ LogRead read_part(const std::string& path, const ReportPeriod& period, BinsFigur
         figures.latest_total = total;
         ++figures.total_lines;
     };
-    const LogRead result =
-        walk_log(path, period, quality, bytes_read, on_header, on_extra_header, on_line, part);
+    edges.lines = walk_lines(reader, period, quality, on_line, lines_before, to);
     edges.last_bits = previous;
     const auto tones = static_cast<std::size_t>(figures.tones);
     for (std::size_t column = 0; column < columns && tones > 0; ++column) {
@@ -198,7 +193,6 @@ LogRead read_part(const std::string& path, const ReportPeriod& period, BinsFigur
         }
     }
     for (std::int32_t& lowest : figures.lowest) lowest = lowest == never_lowest ? -1 : lowest;
-    return result;
 }
 
 void join_buckets(BucketValues& earlier, const BucketValues& later) {
@@ -219,8 +213,8 @@ void join_parts(BinsFigures& earlier, PartEdges& earlier_edges, const BinsFigure
     LogQuality& quality = earlier.quality;
     quality.data_lines += later.quality.data_lines;
     quality.unreadable_stamps += later.quality.unreadable_stamps;
-    if (quality.first_unreadable_line == 0)
-        quality.first_unreadable_line = later.quality.first_unreadable_line;
+    if (quality.first_unreadable_line == 0 && later.quality.first_unreadable_line > 0)
+        quality.first_unreadable_line = earlier_edges.lines + later.quality.first_unreadable_line;
     quality.unfinished_last_line =
         quality.unfinished_last_line || later.quality.unfinished_last_line;
     quality.outside_period += later.quality.outside_period;
@@ -275,10 +269,21 @@ void count_other_columns(LogQuality& quality, const PartEdges& edges) {
 
 LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
                   std::atomic<std::int64_t>* bytes_read, std::int64_t split_at) {
+    LineReader reader(path, bytes_read);
+    LogHead head;
+    bool frequencies_read = false;
+    const LogRead result = walk_head(
+        reader, figures.quality, [&](std::string_view header) { read_header(header, figures); },
+        [&](std::string_view line) {
+            if (frequencies_read) return false;
+            frequencies_read = true;
+            return read_frequency_row(line, figures);
+        },
+        head);
+    if (result != LogRead::read) return result;
     if (split_at < 0) {
         // The bins log is the larger log by far: from this size on, its second half is read on a
-        // thread of its own, by a reader that reads the header too and passes over the first
-        // half's lines.
+        // thread of its own, by a reader that starts at the line after the middle.
         constexpr std::int64_t split_from_bytes = std::int64_t{64} << 20;
         std::error_code error;
         const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
@@ -286,16 +291,21 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
     }
     PartEdges edges;
     if (split_at == 0) {
-        const LogRead result = read_part(path, period, figures, bytes_read, {}, edges);
+        read_part(reader, period, figures, head.lines, INT64_MAX, edges);
         count_other_columns(figures.quality, edges);
         return result;
     }
-    BinsFigures later;
+    // The second part starts with the header's figures and the first line at or after the split.
+    const std::int64_t from = std::max(split_at, head.data_offset);
+    BinsFigures later = figures;
     PartEdges later_edges;
-    std::future<LogRead> later_read = std::async(std::launch::async, [&] {
-        return read_part(path, period, later, bytes_read, {split_at, INT64_MAX}, later_edges);
+    reader.count_bytes_before(from);
+    std::future<void> later_read = std::async(std::launch::async, [&] {
+        LineReader second(path, bytes_read);
+        second.start_at_line(from);
+        read_part(second, period, later, 0, INT64_MAX, later_edges);
     });
-    const LogRead result = read_part(path, period, figures, bytes_read, {0, split_at}, edges);
+    read_part(reader, period, figures, head.lines, from, edges);
     later_read.get();
     join_parts(figures, edges, later, later_edges);
     count_other_columns(figures.quality, edges);

@@ -11,8 +11,8 @@
 #include "report/log_lines.h"
 
 // A log of 64 MiB or more is read in two halves on two threads, which give the same figures as
-// one reader would; `split_at`, when not -1, gives the byte where the second part begins (0: no
-// split).
+// one reader would: the header is read once, and the second reader starts at the first line that
+// begins at or after the middle. `split_at`, when not -1, gives that byte instead (0: no split).
 LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigures& figures,
                   std::atomic<std::int64_t>* bytes_read = nullptr, std::int64_t split_at = -1);
 

@@ -17,7 +17,7 @@ class HourSums {
             flush();
             current_hour_ = hour;
         }
-        current_sum_ += errors;
+        current_sum_ = saturated_sum(current_sum_, errors);
     }
     void worst(WallMinute& hour_start, std::int64_t& errors) {
         flush();
@@ -34,7 +34,10 @@ class HourSums {
 
   private:
     void flush() {
-        if (current_hour_ >= 0 && current_sum_ != 0) sums_[current_hour_] += current_sum_;
+        if (current_hour_ >= 0 && current_sum_ != 0) {
+            std::int64_t& sum = sums_[current_hour_];
+            sum = saturated_sum(sum, current_sum_);
+        }
         current_sum_ = 0;
     }
     std::unordered_map<std::int32_t, std::int64_t> sums_;
@@ -81,8 +84,10 @@ LogRead read_statistics(const std::string& path, const ReportPeriod& period,
                     ++quality.not_numbers;
                     continue;
                 }
-                figures.error_totals[k - 2] += change;
-                figures.error_buckets[bucket][k - 2] += change;
+                std::int64_t& total = figures.error_totals[k - 2];
+                total = saturated_sum(total, change);
+                std::int64_t& in_bucket = figures.error_buckets[bucket][k - 2];
+                in_bucket = saturated_sum(in_bucket, change);
                 if (k - 2 == crc) crc_hours.add(stamp, change);
                 continue;
             }

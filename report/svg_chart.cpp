@@ -1,47 +1,8 @@
 // Drawing primitives for the report's inline SVG charts.
 #include "report/svg_chart.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
-
-std::string number_text(double value, int decimals) {
-    if (!std::isfinite(value)) return "0";
-    char digits[64];
-    const auto result =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    std::string text(digits, result.ptr);
-    if (text.find('.') != std::string::npos) {
-        while (text.back() == '0') text.pop_back();
-        if (text.back() == '.') text.pop_back();
-    }
-    return text == "-0" ? "0" : text;
-}
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-        }
-    }
-    return out;
-}
 
 double Plot::x(double value) const {
     const double span = x_high > x_low ? x_high - x_low : 1;
@@ -54,6 +15,10 @@ double Plot::y(double value) const {
 }
 
 namespace {
+
+// The widest a character of the 9px labels is (a digit of DejaVu Sans is 5.7px), so that a label
+// of n characters takes no more than n times this.
+constexpr double label_character_px = 5.8;
 
 // 1, 2 or 5 times a power of ten, at or above `value`.
 double round_up(double value) {
@@ -71,6 +36,11 @@ std::string point(double x, double y) {
 }  // namespace
 
 void fit_y(Plot& plot, double lowest, double highest, bool from_zero) {
+    // Far beyond any real value, and far enough from the largest double that the spans and
+    // margins below stay finite.
+    constexpr double farthest = 1e300;
+    lowest = std::isnan(lowest) ? 0 : std::clamp(lowest, -farthest, farthest);
+    highest = std::isnan(highest) ? 0 : std::clamp(highest, -farthest, farthest);
     if (from_zero) {
         plot.y_low = std::min(0.0, lowest);
         plot.y_high = round_up(highest);
@@ -88,9 +58,13 @@ std::string chart_start(const Plot& plot, std::string_view title) {
     svg += "<rect class=\"frame\" x=\"" + number_text(plot.left) + "\" y=\"" +
            number_text(plot.top) + "\" width=\"" + number_text(plot.inner_width()) +
            "\" height=\"" + number_text(plot.inner_height()) + "\"/>";
+    // The labels end 4 units left of the frame; what is left of the margin holds them.
+    const auto label_width =
+        static_cast<std::size_t>(std::max(0.0, (plot.left - 5) / label_character_px));
     for (const double value : {plot.y_low, (plot.y_low + plot.y_high) / 2, plot.y_high}) {
         svg += "<text class=\"yl\" x=\"" + number_text(plot.left - 4) + "\" y=\"" +
-               number_text(plot.y(value) + 3) + "\">" + number_text(value, 1) + "</text>";
+               number_text(plot.y(value) + 3) + "\">" + short_number(value, label_width) +
+               "</text>";
     }
     return svg;
 }
@@ -154,4 +128,21 @@ std::string band(const Plot& plot, const std::vector<double>& xs, const std::vec
         k = end;
     }
     return svg;
+}
+
+// Bars as one path: each bar from 0 up to its value, at x from starts[k] to starts[k] + width.
+std::string bars(const Plot& plot, const std::vector<double>& starts, double width,
+                 const std::vector<double>& values, std::string_view css_class) {
+    std::string path;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (values[k] <= 0) continue;
+        const double left = plot.x(starts[k]);
+        const double bar_width = std::max(plot.x(starts[k] + width) - left - 0.2, 0.4);
+        path.append("M").append(number_text(left)).append(" ").append(number_text(plot.y(0)));
+        path.append("V").append(number_text(plot.y(values[k])));
+        path.append("h").append(number_text(bar_width));
+        path.append("V").append(number_text(plot.y(0))).append("z");
+    }
+    return path.empty() ? ""
+                        : "<path class=\"" + std::string(css_class) + "\" d=\"" + path + "\"/>";
 }

@@ -2,14 +2,15 @@
 // lines, bands and axis labels, written as text with no locale so the output is byte-stable.
 #pragma once
 
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A number with at most `decimals` digits after the point, trailing zeros dropped.
-std::string number_text(double value, int decimals = 1);
-// Text made safe inside HTML and SVG.
-std::string escaped(std::string_view text);
+#include "report/text_format.h"
+
+// A y value that breaks a line or a band: nothing was collected there.
+inline constexpr double no_value = std::numeric_limits<double>::quiet_NaN();
 
 // The plot area of one chart, in the SVG's own units; x runs over [x_low, x_high], y over
 // [y_low, y_high].
@@ -28,7 +29,8 @@ struct Plot {
 void fit_y(Plot& plot, double lowest, double highest, bool from_zero);
 
 // "<svg ...>" opening with the viewBox and a title for screen readers, and the frame with the
-// y axis labels at the bottom, middle and top.
+// y axis labels at the bottom, middle and top, each a whole number in the left margin or shortened
+// to fit it (short_number).
 std::string chart_start(const Plot& plot, std::string_view title);
 std::string chart_end();
 
@@ -44,3 +46,7 @@ std::string line(const Plot& plot, const std::vector<double>& xs, const std::vec
 // A band between a lower and an upper line; NaN breaks it into pieces.
 std::string band(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& lows,
                  const std::vector<double>& highs, std::string_view css_class);
+// Bars as one path: each bar from 0 up to its value, at x from starts[k] to starts[k] + width;
+// values of 0 or less draw nothing.
+std::string bars(const Plot& plot, const std::vector<double>& starts, double width,
+                 const std::vector<double>& values, std::string_view css_class);

@@ -58,7 +58,12 @@ WallMinute read_day(std::string_view day) {
     const int month = two_digits(day, 5);
     const int date = two_digits(day, 8);
     if (century < 0 || year < 0 || month < 0 || date < 0) return -1;
-    return checked_minute(century * 100 + year, month, date, 0, 0);
+    const int full_year = century * 100 + year;
+    // Any year is a real one; only those of the logs keep the minutes within their range.
+    const int leap_check_year = full_year % 400 + 2000;
+    if (checked_minute(leap_check_year, month, date, 0, 0) < 0) return -1;
+    if (full_year < first_log_year || full_year > last_log_year) return day_outside_logs;
+    return checked_minute(full_year, month, date, 0, 0);
 }
 
 StampFields stamp_fields(WallMinute minute) {
@@ -71,6 +76,7 @@ StampFields stamp_fields(WallMinute minute) {
 }
 
 WallMinute minute_of(const StampFields& fields) {
+    if (fields.year < first_log_year || fields.year > last_log_year) return -1;
     return checked_minute(fields.year, fields.month, fields.day, fields.hour, fields.minute);
 }
 

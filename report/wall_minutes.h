@@ -11,10 +11,17 @@ using WallMinute = std::int32_t;
 inline constexpr WallMinute minutes_per_hour = 60;
 inline constexpr WallMinute minutes_per_day = 1440;
 
+// The years a log's two-digit stamp can name: "yy" is 20yy.
+inline constexpr int first_log_year = 2000;
+inline constexpr int last_log_year = 2099;
+
 // The minute of a stamp whose date and time fields are "dd/mm/yy" and "hh:mm" (the year is 20yy);
 // -1 when either is not exactly that form or not a real date and time.
 WallMinute read_stamp(std::string_view date, std::string_view time);
-// The minute of a whole day "YYYY-MM-DD" at 00:00; -1 when it is not one.
+// What read_day gives for a real day in a year that no log stamp can name.
+inline constexpr WallMinute day_outside_logs = -2;
+// The minute of a whole day "YYYY-MM-DD" at 00:00; -1 when it is not a real day of that form,
+// day_outside_logs when its year is outside first_log_year to last_log_year.
 WallMinute read_day(std::string_view day);
 
 // The calendar fields of a minute.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <iterator>
-#include <limits>
 
 #include "runtime/calendar.h"
 #include "runtime/local_clock.h"
@@ -75,23 +74,22 @@ constexpr TwoDigitToken two_digit_tokens[] = {
 
 }  // namespace
 
-std::int32_t date_value(const WallClock& fields) {
+// Any year of an int fits: even its 2^31 years of seconds stay far below 2^63.
+std::int64_t date_value(const WallClock& fields) {
     if (!is_valid(fields)) return -1;
     const std::int64_t seconds =
         days_from_civil(fields.year, fields.month, fields.day) * seconds_per_day +
         fields.hour * 3600 + fields.minute * 60 + fields.second;
-    // A date value only holds 1970-01-01 00:00:00 up to 2^31 - 1 seconds later.
-    if (seconds < 0 || seconds > std::numeric_limits<std::int32_t>::max()) return -1;
-    return static_cast<std::int32_t>(seconds);
+    return seconds < 0 ? -1 : seconds;
 }
 
-std::int32_t current_date() {
+std::int64_t current_date() {
     return date_value(clock_source.load()());
 }
 
-// Every 32-bit value is formatted by the same arithmetic: negative ones, -1 included, give the
-// moments before 1970 that they count (-1 is 1969-12-31 23:59:59), so all years have four digits.
-std::string format_date(std::string_view mask, std::int32_t date) {
+// Every value is formatted by the same arithmetic: negative ones, -1 included, give the moments
+// before 1970 that they count (-1 is 1969-12-31 23:59:59).
+std::string format_date(std::string_view mask, std::int64_t date) {
     mask = mask.substr(0, mask.find('\0'));
     const WallClock fields = civil_from_seconds(date);
     std::string out;

@@ -1,6 +1,7 @@
 // Local wall-clock date values and their formatting with masks such as "%dd/%mm/%yy".
 // A date value counts seconds from 1970-01-01 00:00:00 to the local wall-clock time, every day
-// 24 hours and no time zone, so UTC calendar arithmetic on it gives back the wall-clock fields.
+// 24 hours and no time zone, so UTC calendar arithmetic on it gives back the wall-clock fields. It
+// is 64 bits wide: 32 would end on 19 January 2038 at 03:14:07.
 #pragma once
 
 #include <cstdint>
@@ -16,15 +17,15 @@ struct WallClock {
     int second = 0;
 };
 
-// The date value of the given fields, or -1 when they are not a valid date.
-std::int32_t date_value(const WallClock& fields);
+// The date value of the given fields, or -1 when they are not a valid date or lie before 1970.
+std::int64_t date_value(const WallClock& fields);
 
 // The date value of the local time now (to the second), read through the clock below.
-std::int32_t current_date();
+std::int64_t current_date();
 
 // The mask with each "%" token (yyyy, yy, mm, dd, hh, ii, ss; any case) replaced by the date's
 // field; a "%" that no token follows is copied.
-std::string format_date(std::string_view mask, std::int32_t date);
+std::string format_date(std::string_view mask, std::int64_t date);
 
 // The clock that current_date reads: the local wall-clock time. Tests replace it; null restores
 // the system clock.

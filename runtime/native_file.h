@@ -36,3 +36,10 @@ std::int64_t native_open_file_size(NativeFile file);
 
 // Cuts the open file back to size bytes; its position stays where it was. True on success.
 bool native_truncate(NativeFile file, std::int64_t size);
+
+// Puts the file `from` in the place of `to` in one step: a reader of `to` sees the old file or the
+// new one, never a part. Both names must be on the same file system. True on success.
+bool native_replace_file(const std::string& from, const std::string& to);
+
+// Removes the file; true when it is gone.
+bool native_remove_file(const std::string& name);

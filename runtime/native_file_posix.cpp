@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "runtime/native_file.h"
 
@@ -69,4 +70,12 @@ bool native_truncate(NativeFile file, std::int64_t size) {
         result = ftruncate(descriptor_of(file), static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool native_replace_file(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool native_remove_file(const std::string& name) {
+    return unlink(name.c_str()) == 0 || errno == ENOENT;
 }

@@ -82,3 +82,23 @@ bool native_truncate(NativeFile file, std::int64_t size) {
     SetFilePointerEx(handle, here, nullptr, FILE_BEGIN);
     return cut;
 }
+
+bool native_replace_file(const std::string& from, const std::string& to) {
+    // A reader that holds `to` open without delete sharing (an exporter reading it) makes the
+    // replace fail for as long as it reads, a millisecond or so: a few short retries ride it out.
+    constexpr int attempts = 5;
+    constexpr DWORD retry_pause_ms = 10;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        const DWORD error = GetLastError();
+        if (attempt == attempts ||
+            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            return false;
+        }
+        Sleep(retry_pause_ms);
+    }
+}
+
+bool native_remove_file(const std::string& name) {
+    return DeleteFileA(name.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}

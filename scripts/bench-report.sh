@@ -2,7 +2,8 @@
 # The report's benchmark: generates a year of logs at one collection a minute through the
 # program's own log steps (in a temporary directory), then times kelvastats-report on them
 # against `wc -l` on the same two files, in the same run with a warm cache, and prints the ratio,
-# the throughput, the peak resident size and the report's size against their limits.
+# the throughput, the peak resident size and the report's size against their limits, with the
+# load average before and after (the machine may be shared).
 #   scripts/bench-report.sh [DAYS]     (default 365)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -35,7 +36,7 @@ best_of_five() {
   awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
 }
 
-echo "== Timing (best of five, warm cache)"
+echo "== Timing (best of five, warm cache; load average before: $(cut -d' ' -f1-3 /proc/loadavg))"
 wc_seconds=$(best_of_five wc -l "${logs[@]}")
 report_seconds=$(best_of_five "$build/report/kelvastats-report" --output "$work/report.html" "$work")
 /usr/bin/time -v "$build/report/kelvastats-report" --output "$work/report.html" "$work" \
@@ -56,6 +57,7 @@ awk -v wc="$wc_seconds" -v report="$report_seconds" -v bytes="$bytes" -v peak="$
     printf "report: %.0f KiB (limit 2048 KiB)\n", size / 1024
     exit (ratio > 8 || peak >= 64 * 1024 || size >= 2 * 1024 * 1024) ? 1 : 0
   }' || status=1
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== Key figures"
 cat "$work/figures.txt"
 [ "$status" -eq 0 ] || echo "A LIMIT WAS MISSED"

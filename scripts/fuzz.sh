@@ -11,10 +11,10 @@ if ! command -v clang++ >/dev/null; then
 fi
 cd "$root"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target fuzz_replies fuzz_dialog fuzz_lines
+cmake --build --preset fuzz --target fuzz_replies fuzz_dialog fuzz_lines fuzz_metrics
 corpus="$root/build/fuzz/corpus"
 findings="$root/build/fuzz/findings"
-mkdir -p "$corpus/replies" "$corpus/lines" "$corpus/dialog" "$findings"
+mkdir -p "$corpus/replies" "$corpus/lines" "$corpus/dialog" "$corpus/metrics" "$findings"
 # A read from the router is at most 8192 bytes, so longer replies cannot happen; the dialog
 # target's input is a series of chunks. ASan's filling of fresh allocations is left out: it costs
 # more time than the parsing, and finds nothing that reads of uninitialised bytes would not.
@@ -37,3 +37,4 @@ cp "$root/tests/data/show_adsl.txt" "$root/tests/data/showbins.txt" "$corpus/rep
 run fuzz_lines "$corpus/lines" "$corpus/replies-seeds" 8192
 run fuzz_replies "$corpus/replies" "$corpus/replies-seeds" 8192
 run fuzz_dialog "$corpus/dialog" "$root/tests/fuzz/dialog_seeds" 20000
+run fuzz_metrics "$corpus/metrics" "$corpus/replies-seeds" 8192

@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev            # the window (Qt 6 Widgets) and Qt Test
+  libxcb1-dev             # ... whose X display is checked before Qt would abort without one
+  fonts-liberation2       # ... laid out for Arial's metrics, which Liberation Sans has
+  fonts-dejavu-core       # ... and a wider font, which a window test falls back to
   libasound2-dev          # the alarm tones (ALSA)
   libgtest-dev libgmock-dev
   libcli11-dev            # the programs' option parsing (header-only, so Windows uses it too)
@@ -19,6 +22,14 @@ packages=(
   time                    # the report's benchmark reads peak memory from /usr/bin/time -v
   g++-mingw-w64-x86-64    # the Windows cross build (its -posix compilers have std::thread)
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
+  prometheus prometheus-node-exporter curl  # the collector's figures read by a real Prometheus
+  systemd                 # systemd-analyze checks the collector's unit
+  dpkg-dev fakeroot file  # the Debian packages: build flags, CPack's dependency list (dpkg-shlibdeps)
+  help2man gzip           # ... the command-line programs' manual pages from their --help
+  librsvg2-bin            # ... the icon's PNG sizes drawn from its SVG
+  zip unzip               # ... the Windows zip, unzipped again for its test
+  lintian desktop-file-utils appstream man-db  # ... checked as Debian's tools check them
+  debootstrap             # ... and installed in a clean Debian 12 root
 )
 
 missing=()

@@ -6,16 +6,20 @@
 #   3. each fuzzer for a bounded time (where clang is present),
 #   4. the Windows build (mingw-w64), its tests run under Wine (the window and the whole program
 #      on a virtual display),
-#   5. the Debug build with warnings as errors, running every test; its summary closes the output.
+#   5. the packages (scripts/package.sh): lintian, the menu entries, metainfo and manual pages
+#      checked, both .deb files installed, run and purged in a clean Debian 12 root (needs root:
+#      chroot), and the window program from the Windows zip run under Wine,
+#   6. the Debug build with warnings as errors, running every test; its summary closes the output.
 # Before them, every C++ file of the checkout must be as .clang-format lays it out (the files a
 # change touched among them; the whole check takes a second or two).
-# `scripts/test.sh --quick` runs step 5 alone, `--linux` all but step 4, `--windows` step 4 alone.
+# `scripts/test.sh --quick` runs step 6 alone, `--linux` all but steps 4 and 5, `--windows` step 4
+# alone, `--packages` step 5 alone.
 set -euo pipefail
 mode="${1:-all}"
 case "$mode" in
-  all | --quick | --linux | --windows) ;;
+  all | --quick | --linux | --windows | --packages) ;;
   *)
-    echo "usage: $0 [--quick | --linux | --windows]" >&2
+    echo "usage: $0 [--quick | --linux | --windows | --packages]" >&2
     exit 2
     ;;
 esac
@@ -63,8 +67,32 @@ windows_stage() {
   trap - EXIT
 }
 
+# The packages as a user gets them: built, checked by Debian's tools, installed in a clean root,
+# and the Windows zip's window program run from where it was unzipped.
+packages_stage() {
+  echo "== Packages"
+  local version packages="$root/build/packages" sudo_cmd=() unzipped
+  version=$(sed -n 's/^project(KelvaStats VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  "$root/scripts/package.sh"
+  "$root/tests/packaging/lint_packages.sh" "$packages" "$version"
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" "$root/tests/packaging/install_test.sh" "$packages" "$version"
+  echo "The Windows zip under Wine"
+  unzipped=$(mktemp -d)
+  unzip -q "$packages/kelvastats-$version-windows-x64.zip" -d "$unzipped"
+  local status=0
+  "$root/tests/app/end_to_end_test.sh" "$unzipped/kelvastats-$version-windows-x64/kelvastats.exe" \
+    "$unzipped/kelvastats-$version-windows-x64/kelvastats-router-sim.exe" || status=$?
+  rm -rf "$unzipped"
+  [ "$status" -eq 0 ] || { echo "The zip's kelvastats.exe failed its run under Wine."; exit 1; }
+}
+
 if [ "$mode" = --windows ]; then
   windows_stage
+  exit 0
+fi
+if [ "$mode" = --packages ]; then
+  packages_stage
   exit 0
 fi
 
@@ -85,6 +113,7 @@ fi
 
 if [ "$mode" = all ]; then
   windows_stage
+  packages_stage
 fi
 
 echo "== Debug build, every test"

@@ -37,6 +37,24 @@ const std::string& header_lines() {
     return header;
 }
 
+// Calls visit(slot, bit count text) for the 232 slots in order; the text is valid during the call.
+template <typename Visit>
+void for_each_bit_count_text(std::string_view reply, Visit&& visit) {
+    ReplyLineViews reply_lines;
+    split_reply_lines(reply, reply_lines);
+    std::string collapsed;  // reused by every cell
+    std::int32_t slot = 0;
+    for (std::int32_t k = first_table_line; k <= last_table_line; ++k) {
+        for (std::int32_t cell = 1; cell <= cells_per_line; ++cell, ++slot) {
+            const std::string_view cell_text =
+                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width);
+            // A short reply: most slots have no cell at all.
+            visit(slot,
+                  cell_text.empty() ? std::string_view() : bit_count_text(cell_text, collapsed));
+        }
+    }
+}
+
 }  // namespace
 
 std::string_view bit_count_text(std::string_view cell, std::string& collapsed) {
@@ -47,28 +65,25 @@ std::string_view bit_count_text(std::string_view cell, std::string& collapsed) {
 
 std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
                            std::string_view time_stamp) {
-    ReplyLineViews reply_lines;
-    split_reply_lines(reply, reply_lines);
     std::string line;
     line.reserve(data_line_bytes);
     line.append(date_stamp).append(",").append(time_stamp);
     std::int32_t total = 0;
-    std::string collapsed;  // reused by every cell
-    for (std::int32_t k = first_table_line; k <= last_table_line; ++k) {
-        for (std::int32_t cell = 1; cell <= cells_per_line; ++cell) {
-            const std::string_view cell_text =
-                mid_view(reply_lines[k], cell_width * (cell - 1) + 1, cell_width);
-            if (cell_text.empty()) {  // a short reply: most slots have no cell at all
-                line.append(",");
-                continue;
-            }
-            const std::string_view bits = bit_count_text(cell_text, collapsed);
-            total = wrapping_add(total, to_number(bits));
-            line.append(",").append(bits);
-        }
-    }
+    for_each_bit_count_text(reply, [&](std::int32_t, std::string_view bits) {
+        total = wrapping_add(total, to_number(bits));
+        line.append(",").append(bits);
+    });
     line.append(",").append(to_decimal(total)).append("\r\n");
     return line;
+}
+
+BinBits bin_bits(std::string_view reply) {
+    BinBits bins;
+    for_each_bit_count_text(reply, [&bins](std::int32_t slot, std::string_view bits) {
+        bins.bits[static_cast<std::size_t>(slot)] = to_number(bits);
+        bins.total = wrapping_add(bins.total, bins.bits[static_cast<std::size_t>(slot)]);
+    });
+    return bins;
 }
 
 LogStep write_bins() {

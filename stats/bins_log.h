@@ -2,6 +2,7 @@
 // their total, one line per collection in the bins log.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,14 @@ std::string_view bit_count_text(std::string_view cell, std::string& collapsed);
 // The data line for reply with the given stamps, CR LF included, built in memory.
 std::string bins_data_line(std::string_view reply, std::string_view date_stamp,
                            std::string_view time_stamp);
+
+// Each slot's bit count as the data line's total counts it (to_number of its bit count text), and
+// that total, which wraps as the log's does.
+struct BinBits {
+    std::array<std::int32_t, bin_slots> bits{};
+    std::int32_t total = 0;
+};
+BinBits bin_bits(std::string_view reply);
 
 // Parses settings.received_text and appends one data line to settings.bins_log_name (first the
 // header line and the frequency row when the log is missing or empty). A line that cannot be

@@ -4,6 +4,6 @@
 #include "runtime/date.h"
 
 LogStamps read_log_stamps() {
-    const std::int32_t now = current_date();
+    const std::int64_t now = current_date();
     return {format_date("%dd/%mm/%yy", now), format_date("%hh:%ii", now)};
 }

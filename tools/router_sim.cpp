@@ -212,6 +212,7 @@ struct RouterSim::Impl {
                 grown(first.fec, growth.fec, collection), grown(first.crc, growth.crc, collection),
                 grown(first.hec, growth.hec, collection), grown(first.ncd, growth.ncd, collection),
                 grown(first.ocd, growth.ocd, collection)};
+            log(session, "status with CRC counter " + std::to_string(counters.crc));
             reply(session, ReplyPoint::status, show_adsl_reply(counters));
         } else if (line == "adsl showbins") {
             int variant = session.collection;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/version.h"
 #include "tools/router_sim.h"
 #include "tools/stop_signal.h"
 
@@ -32,6 +33,8 @@ interrupted (Ctrl-C).
                        something since the previous one
   --seed N             seed for --random (default 1)
   --quiet              print only where the router listens
+  --help               show this text
+  --version            print the program's version
 
 Faults, each for one reply POINT: greeting (the password prompt), login (the answer to a
 password), status (the answer to "show adsl") or bins (the answer to "adsl showbins"):
@@ -87,6 +90,10 @@ int main(int argc, char** argv) {
         const std::string_view option = argv[i];
         if (option == "--help" || option == "-h") {
             std::cout << usage;
+            return 0;
+        }
+        if (option == "--version") {
+            std::cout << "kelvastats-router-sim " << program_version() << "\n";
             return 0;
         }
         if (option == "--lockstep") {

@@ -21,6 +21,8 @@ inline constexpr int close_window_event = 16;  // the close box (or Alt+F4); the
 inline constexpr int window_moved_event = 3;
 inline constexpr int window_sized_event = 5;
 inline constexpr int window_activated_event = 13104;
+// The desktop session is ending (a logout): the program ends as Quit ends it.
+inline constexpr int session_end_event = 13105;
 
 // Event types of a gadget event.
 inline constexpr int button_clicked = 0;  // a push button was clicked
@@ -42,8 +44,10 @@ inline constexpr std::uint32_t es_password = 32;  // typed characters show as ma
 inline constexpr std::uint32_t es_number = 8192;
 
 // The program entry's first call: brings up the window system for the rest of the process (on
-// Qt the application object, which takes the command line). Returns 0 when there is no display.
-int start_window_system(int& argc, char** argv);
+// Qt the application object, which takes the command line). Returns "" when it is up, else why
+// not in a few words ("DISPLAY is not set"). Should the window system fail in a way no check
+// foresaw, the process ends at once with status 1 after one line on standard error.
+std::string start_window_system(int& argc, char** argv);
 
 // Starts the layer on the main thread, once the window system is up. Installs the real
 // set_status_text and message_box. Returns 1, or 0 when the window system is not up or the caller

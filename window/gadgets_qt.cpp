@@ -1,6 +1,6 @@
 // The window and gadget layer on Qt Widgets: windows, gadgets and status bars under integer ids,
 // and the event queue that wait_window_event drains. The calls from the worker are in
-// worker_calls_qt.cpp.
+// worker_calls_qt.cpp, the end of the session in session_end_qt.cpp.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QThread>
 #include <QWidget>
 #include <deque>
@@ -25,8 +27,11 @@
 namespace {
 
 // The gadgets' layout (label widths, 20-pixel fields, "Port" placed with blanks) is made for the
-// platform's default GUI font: 11 pixels high, about as wide as Arial.
+// platform's default GUI font: 11 pixels high, as wide as Arial. Fonts of Arial's metrics come
+// first; where none is installed the font falls back to a wider one, and the layer then makes it
+// smaller, down to the smallest size below, until the text of every label and button fits.
 constexpr int gadget_font_pixels = 11;
+constexpr int smallest_gadget_font_pixels = 8;
 
 enum class GadgetKind { button, label, edit, address };
 
@@ -63,6 +68,7 @@ struct Layer {
     int event_gadget = 0;
     int event_type = -1;
     LayerHub* hub = nullptr;
+    QFont font;  // of every gadget and status bar
 };
 
 Layer layer;
@@ -91,10 +97,12 @@ std::string text_value(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-QFont gadget_font() {
+// Arial or a font made to its metrics (the first installed wins), else the system's own.
+QFont preferred_gadget_font() {
     QFont font = QApplication::font();
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"), font.family()});
+                      QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica"), font.family()});
     font.setPixelSize(gadget_font_pixels);
     return font;
 }
@@ -127,6 +135,13 @@ void place_status_bars(const QWidget* window) {
     }
 }
 
+// The session ends: a box that a call on the main thread waits in is closed, so that the loop gets
+// to the event.
+void report_session_end() {
+    dismiss_main_thread_box();
+    queue_event(session_end_event, -1);
+}
+
 bool LayerHub::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Close) {
         // Closing is the program's decision: report it and keep the window.
@@ -153,11 +168,43 @@ void destroy_gadget(int id) {
 // Gives a new control its id, font and place under the current gadget list's window.
 int add_gadget(int id, GadgetKind kind, QWidget* widget, int x, int y, int width, int height) {
     widget->setObjectName(QStringLiteral("gadget%1").arg(id));
-    widget->setFont(gadget_font());
+    widget->setFont(layer.font);
     widget->setGeometry(x, y, width, height);
     widget->show();
     layer.gadgets[id] = {kind, widget};
     return 1;
+}
+
+// Pixels the gadget has for its text: a label's contents, a button's inside its bevel.
+int text_room(QWidget* gadget) {
+    if (auto* button = qobject_cast<QPushButton*>(gadget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        return button->style()
+            ->subElementRect(QStyle::SE_PushButtonContents, &option, button)
+            .width();
+    }
+    return gadget->contentsRect().width();
+}
+
+// Makes the layer's font smaller until the gadget's text fits it, and gives the smaller font to
+// every gadget and status bar made so far, so the window keeps one size of text.
+void fit_font_to(QWidget* gadget, const QString& text) {
+    const int room = text_room(gadget);
+    QFont font = layer.font;
+    while (QFontMetrics(font).horizontalAdvance(text) > room &&
+           font.pixelSize() > smallest_gadget_font_pixels)
+        font.setPixelSize(font.pixelSize() - 1);
+    if (font.pixelSize() == layer.font.pixelSize()) return;
+    layer.font = font;
+    for (auto& [id, record] : layer.gadgets) {
+        if (record.widget) record.widget->setFont(font);
+    }
+    for (auto& [id, record] : layer.status_bars) {
+        if (!record.bar) continue;
+        record.bar->setFont(font);
+        place_status_bars(record.bar->parentWidget());
+    }
 }
 
 }  // namespace
@@ -165,7 +212,12 @@ int add_gadget(int id, GadgetKind kind, QWidget* widget, int x, int y, int width
 int start_window_layer() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !on_main_thread()) return 0;
     if (!start_worker_calls()) return 0;
-    if (!layer.hub) layer.hub = new LayerHub;
+    layer.font = preferred_gadget_font();
+    if (!layer.hub) {
+        layer.hub = new LayerHub;
+        // Without the watch a logout ends the program as a signal does: everything else works.
+        watch_session_end(layer.hub, &report_session_end);
+    }
     QApplication::setWindowIcon(application_icon());
     return 1;
 }
@@ -234,7 +286,7 @@ int create_status_bar(int id, WindowHandle handle) {
 
     auto* bar = new QStatusBar(window);
     bar->setObjectName(QStringLiteral("statusbar%1").arg(id));
-    bar->setFont(gadget_font());
+    bar->setFont(layer.font);
     bar->setSizeGripEnabled(window->minimumSize() != window->maximumSize());
     auto* field = new QLabel(bar);
     field->setObjectName(QStringLiteral("statusfield%1").arg(id));
@@ -253,7 +305,9 @@ int button_gadget(int id, int x, int y, int width, int height, std::string_view 
     auto* button = new QPushButton(qtext(text), layer.gadget_parent);
     QObject::connect(button, &QPushButton::clicked, layer.hub,
                      [button, id] { queue_gadget_event(button, id, button_clicked); });
-    return add_gadget(id, GadgetKind::button, button, x, y, width, height);
+    add_gadget(id, GadgetKind::button, button, x, y, width, height);
+    fit_font_to(button, button->text());
+    return 1;
 }
 
 int text_gadget(int id, int x, int y, int width, int height, std::string_view text) {
@@ -262,7 +316,9 @@ int text_gadget(int id, int x, int y, int width, int height, std::string_view te
     auto* label = new QLabel(qtext(text), layer.gadget_parent);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return add_gadget(id, GadgetKind::label, label, x, y, width, height);
+    add_gadget(id, GadgetKind::label, label, x, y, width, height);
+    fit_font_to(label, label->text());
+    return 1;
 }
 
 int string_gadget(int id, int x, int y, int width, int height, std::string_view text,

@@ -1,6 +1,8 @@
 // The window and gadget layer on Win32: windows, gadgets and status bars under integer ids, and
 // the event queue that wait_window_event fills from the thread's message loop. The A (code-page)
-// functions throughout, so the texts are the very bytes the program hands over.
+// functions throughout, so the texts are the very bytes the program hands over. Positions, sizes
+// and the font are given for a 96 DPI screen and scaled to each window's DPI, which can change
+// while it runs (a move to a screen with another scale).
 #include "window/gadgets.h"
 
 // windows.h first: the common controls' header builds on it.
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "window/ip_address_field_win32.h"
+#include "window/screen_dpi_win32.h"
 #include "window/window_handle_win32.h"
 #include "window/window_icon_win32.h"
 
@@ -26,17 +29,26 @@ constexpr WORD previous_control_command = 1213;
 constexpr int status_bar_control_id = 0x7000;
 // Flag bits of open_window that ask for centring; the program never does, and they are no style.
 constexpr DWORD centring_flags = 3;
+// The DPI the callers' pixels are meant for; at it the layer creates everything as it is given.
+constexpr UINT layout_dpi = USER_DEFAULT_SCREEN_DPI;
+// The stock DEFAULT_GUI_FONT's size: 8-point MS Shell Dlg, 11 pixels at layout_dpi. At another
+// DPI the layer makes it at 8 points itself: the stock font is made for the system's DPI on some
+// systems (Wine) and for 96 DPI on others, and a window may stand on a screen of another DPI than
+// the system's.
+constexpr int layout_font_points = 8;
 
 enum class GadgetKind { button, label, edit, address };
 
 struct GadgetRecord {
     GadgetKind kind;
     HWND control;
+    RECT layout;  // in the parent's client area at layout_dpi
 };
 
 struct WindowRecord {
     HWND window;
     HACCEL accelerators;
+    UINT dpi;
 };
 
 struct QueuedEvent {
@@ -48,9 +60,11 @@ struct QueuedEvent {
 
 // Main-thread state; other threads reach the main thread only through window/worker_calls_win32.
 struct Layer {
-    DWORD main_thread = 0;  // 0 until the layer starts
-    HFONT font = nullptr;
+    DWORD main_thread = 0;            // 0 until the layer starts
+    HFONT font = nullptr;             // the stock font, for layout_dpi
+    std::map<UINT, HFONT> dpi_fonts;  // the stock font scaled, for each other DPI in use
     HICON icon = nullptr;
+    SessionEndAction session_end = nullptr;
     std::map<int, WindowRecord> windows;
     std::map<int, GadgetRecord> gadgets;
     std::map<int, HWND> status_bars;
@@ -91,6 +105,66 @@ void queue_gadget_event(HWND window, int gadget, int notification) {
     if (!layer.gadgets.contains(gadget)) return;
     if (notification != button_clicked && notification != content_changed) return;
     layer.queue.push_back({gadget_event, window_id_of(window), gadget, notification});
+}
+
+int scaled(int pixels, UINT dpi) {
+    return MulDiv(pixels, static_cast<int>(dpi), static_cast<int>(layout_dpi));
+}
+
+// The DPI the window's contents are laid out for: the layer's own windows follow WM_DPICHANGED.
+UINT dpi_of(HWND window) {
+    if (const int id = window_id_of(window); id >= 0) return layer.windows[id].dpi;
+    return window ? window_dpi(window) : layout_dpi;
+}
+
+// The stock font at the given DPI: the stock font itself where it has that size, else made once per
+// DPI and kept until the layer is released.
+HFONT font_for(UINT dpi) {
+    LOGFONTA stock{};
+    GetObjectA(layer.font, sizeof stock, &stock);
+    const LONG height = -MulDiv(layout_font_points, static_cast<int>(dpi), 72);
+    if (stock.lfHeight == height) return layer.font;
+    HFONT& font = layer.dpi_fonts[dpi];
+    if (!font) {
+        stock.lfHeight = height;
+        stock.lfWidth = 0;
+        font = CreateFontIndirectA(&stock);
+    }
+    return font ? font : layer.font;
+}
+
+// Puts the gadget where its layout says at the DPI, in the DPI's font.
+void place_gadget(const GadgetRecord& gadget, UINT dpi) {
+    const RECT& at = gadget.layout;
+    SetWindowPos(gadget.control, nullptr, scaled(at.left, dpi), scaled(at.top, dpi),
+                 scaled(at.right - at.left, dpi), scaled(at.bottom - at.top, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(gadget.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(dpi)), TRUE);
+}
+
+// The window's outer size for a client area of width x height at layout_dpi.
+SIZE frame_size(HWND window, int width, int height, UINT dpi) {
+    RECT frame{0, 0, scaled(width, dpi), scaled(height, dpi)};
+    adjust_window_rect_for_dpi(frame, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)), dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The window has moved to a screen of another DPI: its gadgets, status bar and font follow, and
+// the window takes the rectangle the platform suggests, which keeps its client area in scale.
+void change_dpi(HWND window, UINT dpi, const RECT& suggested) {
+    const int id = window_id_of(window);
+    if (id < 0 || dpi == 0) return;
+    layer.windows[id].dpi = dpi;
+    for (const auto& [gadget_id, gadget] : layer.gadgets) {
+        if (GetParent(gadget.control) == window) place_gadget(gadget, dpi);
+    }
+    for (const auto& [bar_id, bar] : layer.status_bars) {
+        if (GetParent(bar) == window)
+            SendMessageA(bar, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(dpi)), TRUE);
+    }
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void size_status_bars(HWND window) {
@@ -138,6 +212,14 @@ LRESULT CALLBACK layer_window_proc(HWND window, UINT message, WPARAM wparam, LPA
         case WM_ACTIVATE:
             if (LOWORD(wparam) != WA_INACTIVE) queue_event(window_activated_event, window);
             break;
+        case WM_DPICHANGED:
+            change_dpi(window, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        case WM_ENDSESSION:
+            // The session ends once every program has answered, and the process with it: the
+            // program's end runs before the answer, so nothing it owes the logs is lost.
+            if (wparam && layer.session_end) layer.session_end();
+            return 0;
         default:
             break;
     }
@@ -160,19 +242,21 @@ bool can_create_gadget(int id) {
     return on_main_thread() && layer.gadget_parent && id >= 0;
 }
 
-// Creates a control under the current gadget list's window with the gadget id as its control id
-// and the layer's font. Returns 1, or 0 when the platform refuses it.
+// Creates a control under the current gadget list's window with the gadget id as its control id,
+// placed and given the font for the window's DPI. Returns 1, or 0 when the platform refuses it.
 int add_gadget(int id, GadgetKind kind, const char* control_class, std::string_view text,
                DWORD style, DWORD extended_style, int x, int y, int width, int height) {
     destroy_gadget(id);
     const std::string caption(text.substr(0, text.find('\0')));
-    HWND control = CreateWindowExA(
-        extended_style, control_class, caption.c_str(), style | WS_CHILD | WS_VISIBLE, x, y, width,
-        height, layer.gadget_parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        GetModuleHandleA(nullptr), nullptr);
+    const UINT dpi = dpi_of(layer.gadget_parent);
+    HWND control = CreateWindowExA(extended_style, control_class, caption.c_str(),
+                                   style | WS_CHILD | WS_VISIBLE, scaled(x, dpi), scaled(y, dpi),
+                                   scaled(width, dpi), scaled(height, dpi), layer.gadget_parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleA(nullptr), nullptr);
     if (!control) return 0;
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(layer.font), TRUE);
-    layer.gadgets[id] = {kind, control};
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(dpi)), TRUE);
+    layer.gadgets[id] = {kind, control, {x, y, x + width, y + height}};
     return 1;
 }
 
@@ -206,8 +290,8 @@ HWND box_owner() {
     return window_id_of(active) >= 0 ? active : nullptr;
 }
 
-int start_window_system(int&, char**) {
-    return 1;
+std::string start_window_system(int&, char**) {
+    return {};
 }  // Windows is always up
 
 int start_window_layer() {
@@ -235,7 +319,14 @@ void release_window_layer() {
         DestroyAcceleratorTable(record.accelerators);
         UnregisterClassA(class_name(id).c_str(), GetModuleHandleA(nullptr));
     }
+    for (const auto& [dpi, font] : layer.dpi_fonts) DeleteObject(font);
+    const SessionEndAction session_end = layer.session_end;
     layer = Layer{};
+    layer.session_end = session_end;  // the program's choice, not the window's
+}
+
+void set_session_end_action(SessionEndAction action) {
+    layer.session_end = action;
 }
 
 int open_window(int id, int x, int y, int width, int height, std::string_view title,
@@ -272,9 +363,17 @@ int open_window(int id, int x, int y, int width, int height, std::string_view ti
         UnregisterClassA(name.c_str(), GetModuleHandleA(nullptr));
         return 0;
     }
+    // Created for layout_dpi; on a screen of another scale the position, the client area and
+    // everything in it grow with it, before the window is first shown.
+    const UINT dpi = window_dpi(window);
+    if (dpi != layout_dpi) {
+        const SIZE outer = frame_size(window, width, height, dpi);
+        SetWindowPos(window, nullptr, scaled(x, dpi), scaled(y, dpi), outer.cx, outer.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ACCEL keys[] = {{FVIRTKEY | FNOINVERT, VK_TAB, next_control_command},
                     {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, previous_control_command}};
-    layer.windows[id] = {window, CreateAcceleratorTableA(keys, 2)};
+    layer.windows[id] = {window, CreateAcceleratorTableA(keys, 2), dpi};
     if (!starts_hidden) ShowWindow(window, (style & WS_MAXIMIZE) ? SW_MAXIMIZE : SW_SHOWNORMAL);
     return 1;
 }
@@ -296,7 +395,8 @@ int create_status_bar(int id, WindowHandle window) {
     HWND bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "", hwnd_of(window),
                                    static_cast<UINT>(status_bar_control_id + id));
     if (!bar) return 0;
-    SendMessageA(bar, WM_SETFONT, reinterpret_cast<WPARAM>(layer.font), TRUE);
+    SendMessageA(bar, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(dpi_of(hwnd_of(window)))),
+                 TRUE);
     layer.status_bars[id] = bar;
     SendMessageA(bar, WM_SIZE, 0, 0);
     return 1;
@@ -328,9 +428,11 @@ int string_gadget(int id, int x, int y, int width, int height, std::string_view 
 int ip_address_gadget(int id, int x, int y, int width, int height) {
     if (!can_create_gadget(id)) return 0;
     destroy_gadget(id);
-    HWND field = create_ip_address_field(layer.gadget_parent, id, x, y, width, height, layer.font);
+    const UINT dpi = dpi_of(layer.gadget_parent);
+    HWND field = create_ip_address_field(layer.gadget_parent, id, scaled(x, dpi), scaled(y, dpi),
+                                         scaled(width, dpi), scaled(height, dpi), font_for(dpi));
     if (!field) return 0;
-    layer.gadgets[id] = {GadgetKind::address, field};
+    layer.gadgets[id] = {GadgetKind::address, field, {x, y, x + width, y + height}};
     return 1;
 }
 
@@ -365,7 +467,14 @@ int wait_window_event() {
     layer.event_type = -1;
     while (layer.queue.empty()) {
         MSG message;
-        if (GetMessageA(&message, nullptr, 0, 0) <= 0) continue;  // nothing posts WM_QUIT
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // WM_QUIT: whoever posted it asks the program to end, and it ends as the close box
+            // ends it. (The loop would otherwise wait on and never end.)
+            queue_event(close_window_event, nullptr);
+            break;
+        }
+        if (got < 0) continue;  // only for a bad window filter, which this call has not
         HWND active = GetActiveWindow();
         const int id = window_id_of(active);
         if (id >= 0 && TranslateAcceleratorA(active, layer.windows[id].accelerators, &message))

@@ -20,6 +20,13 @@ HWND status_bar_window(int id);
 // (foreground) window, null when none of them is.
 HWND box_owner();
 
+// What the layer runs on the main thread when the desktop session ends (logoff, shut-down, an
+// installer's restart). Windows may end the process as soon as that message is answered, so the
+// program ends itself inside it, as Quit does; the action does not return. Null (the default):
+// the session's end goes unnoticed. Kept across release_window_layer.
+using SessionEndAction = void (*)();
+void set_session_end_action(SessionEndAction action);
+
 // The calls from other threads (window/worker_calls_win32.cpp): started and released with the
 // layer, on the main thread. start_worker_calls returns false when its window cannot be made.
 bool start_worker_calls();

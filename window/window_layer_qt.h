@@ -1,10 +1,12 @@
-// What the two halves of the Qt window layer share: the gadgets (gadgets_qt.cpp) and the calls
-// from the worker (worker_calls_qt.cpp). Only those two files include it.
+// What the parts of the Qt window layer share: the gadgets (gadgets_qt.cpp), the calls from the
+// worker (worker_calls_qt.cpp) and the end of the session (session_end_qt.cpp). Only they include
+// it.
 #pragma once
 
 #include <QString>
 #include <string_view>
 
+class QObject;
 class QWidget;
 
 bool on_main_thread();
@@ -23,3 +25,11 @@ int start_worker_calls();
 // Puts back the fallback calls. On the main thread also takes down the boxes shown for the worker,
 // ends every wait of another thread for the main thread and drops the calls not yet run.
 void release_worker_calls();
+
+// Main thread: closes the box that message_box shows for a call on the main thread, as its OK
+// would, so that the call returns. Nothing when none is up.
+void dismiss_main_thread_box();
+
+// Main thread: from now on the end of the desktop session (SIGTERM, SIGHUP, SIGINT) calls on_end
+// on the main thread, as long as context lives. 0 when the wake-up it needs cannot be made.
+int watch_session_end(QObject* context, void (*on_end)());

@@ -57,6 +57,7 @@ struct WorkerCalls {
     std::vector<std::shared_ptr<MainThreadCall>> calls;
 
     std::map<const MainThreadCall*, QPointer<QMessageBox>> boxes;  // main thread only
+    QPointer<QMessageBox> main_thread_box;  // the box a main-thread call waits in, if any
 };
 
 WorkerCalls worker_calls;
@@ -140,6 +141,7 @@ QMessageBox* new_box(const QString& title, const QString& text) {
 int message_box_handler(std::string_view title, std::string_view text, int) {
     if (on_main_thread()) {
         QPointer<QMessageBox> box = new_box(qtext(title), qtext(text));
+        worker_calls.main_thread_box = box;
         box->exec();
         delete box.data();
         return idok;
@@ -186,6 +188,10 @@ int start_worker_calls() {
     }
     install_ui_calls({&status_text_handler, &message_box_handler});
     return 1;
+}
+
+void dismiss_main_thread_box() {
+    if (QMessageBox* box = worker_calls.main_thread_box) box->done(QMessageBox::Ok);
 }
 
 void release_worker_calls() {

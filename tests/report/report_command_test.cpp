@@ -4,6 +4,7 @@
 #include <string>
 
 #include "harness/temp_dir.h"
+#include "runtime/version.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/run_program.h"
 
@@ -60,6 +61,36 @@ TEST_F(ReportCommand, FailuresSayWhatWentWrongInOneLineAndExitWithOne) {
     EXPECT_EQ(errors().find('\n'), errors().size() - 1);
 
     EXPECT_EQ(run("--since 2026-02-30 " + dir_.path()), 1);
+    EXPECT_NE(errors().find("not 2026-02-30"), std::string::npos);
+    // Days whose minutes a log cannot hold, far out or before its first year: the range is said.
+    for (const char* days : {"--since 6084-01-01", "--until=1999-12-31"}) {
+        EXPECT_EQ(run(std::string(days) + " " + dir_.path()), 1) << days;
+        EXPECT_NE(errors().find("2000-01-01 to 2099-12-31"), std::string::npos) << errors();
+        EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
+    }
+    EXPECT_EQ(run("--output"), 1);
+    EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
+}
+
+TEST_F(ReportCommand, OptionsTakeAnEqualsVersionSaysItselfAndOpenHandsTheReportOver) {
+    write_file_bytes(path("kelvastats.csv"), std::string(statistics_header) +
+                                                 "01/03/26,10:00,0,1,0,0,0,\r\n"
+                                                 "02/03/26,10:00,0,2,0,0,0,\r\n");
+    ASSERT_EQ(run("--version"), 0);
+    EXPECT_EQ(output(), "kelvastats-report " + std::string(program_version()) + "\n");
+    ASSERT_EQ(run("--since=2026-03-02 --output=" + path("day.html") + " " + dir_.path()), 0)
+        << errors();
+    EXPECT_NE(output().find("collections: 1 statistics"), std::string::npos);
+
+    const std::string opened = path("opened");
+    if (!use_stand_in_opener(dir_.path(), opened, 0))
+        GTEST_SKIP() << "the report is opened through the Windows shell, which has no stand-in";
+    ASSERT_EQ(run("--open " + dir_.path()), 0) << errors();
+    EXPECT_EQ(read_file_bytes(opened), path("kelvastats-report.html") + "\n");
+    use_stand_in_opener(dir_.path(), opened, 3);  // no browser for it
+    EXPECT_EQ(run("--open " + dir_.path()), 2);
+    EXPECT_NE(errors().find("cannot be opened"), std::string::npos);
+    EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
 }
 
 }  // namespace

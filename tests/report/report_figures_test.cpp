@@ -2,6 +2,7 @@
 // collections, totals, the worst hour, changes per tone, time going backwards and bad lines.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "harness/temp_dir.h"
@@ -133,15 +134,18 @@ TEST_F(ReportFigures, BinsLogReadInTwoPartsGivesTheFiguresOfOneReading) {
     const LogFigures whole = read();
     const std::string expected = bins_summary(whole.bins);
     // The seam on each line's last byte, first byte and second byte: a line belongs to the part
-    // in which it starts.
+    // in which it starts, and each byte is read for the progress once.
     for (std::size_t feed = log.find('\n'); feed != std::string::npos;
          feed = log.find('\n', feed + 1)) {
         for (const auto seam :
              {static_cast<std::int64_t>(feed), static_cast<std::int64_t>(feed) + 1,
               static_cast<std::int64_t>(feed) + 2}) {
             BinsFigures parts;
-            ASSERT_EQ(read_bins(path, whole.period, parts, nullptr, seam), LogRead::read);
+            std::atomic<std::int64_t> bytes_read{0};
+            ASSERT_EQ(read_bins(path, whole.period, parts, &bytes_read, seam), LogRead::read);
             ASSERT_EQ(bins_summary(parts), expected) << "second part from byte " << seam;
+            ASSERT_EQ(bytes_read, static_cast<std::int64_t>(log.size()))  // the progress
+                << "second part from byte " << seam;
         }
     }
 }
@@ -192,6 +196,38 @@ TEST_F(ReportFigures, BadLogsAreReportedAndTheRestStillRead) {
     EXPECT_EQ(html.find("http"), std::string::npos);
 }
 
+TEST_F(ReportFigures, WideOrBrokenValuesGiveWholeAxisLabelsAndOnlyValidNumbers) {
+    // Status columns whose values are wide, huge (70 digits), negative, long decimals or none.
+    const std::string huge(70, '9');
+    std::string log =
+        "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,,Wide,Huge,"
+        "Signed,Long,None,\r\n";
+    // CRC changes of 18 digits, whose sum is beyond 64 bits.
+    for (const char* minute : {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "10"})
+        log += std::string("01/03/26,10:") + minute + ",0,999999999999999999,0,0,0,,81234567," +
+               huge + ",-123456789.5,0.000000123456789,abc,\r\n";
+    write_logs(log, "");
+    const LogFigures figures = read();
+    EXPECT_EQ(figures.stats.error_totals[crc], INT64_MAX);
+    const std::string html = html_report(figures);
+    EXPECT_NE(html.find(">81.2M</text>"), std::string::npos);
+    EXPECT_NE(html.find(">-123M</text>"), std::string::npos);
+    EXPECT_EQ(html.find(".234567"), std::string::npos);
+    // Every y label fits the margin of the narrowest chart (6 characters) and is a number.
+    const std::regex whole_or_short("-?[0-9]+(\\.[0-9]+)?[kMGTPE]?|-?[0-9](\\.[0-9]+)?e[0-9]+");
+    std::size_t labels = 0;
+    for (std::size_t at = html.find("class=\"yl\""); at != std::string::npos;
+         at = html.find("class=\"yl\"", at + 1), ++labels) {
+        const std::size_t start = html.find('>', at) + 1;
+        const std::string label = html.substr(start, html.find('<', start) - start);
+        EXPECT_TRUE(std::regex_match(label, whole_or_short)) << label;
+        EXPECT_LE(label.size(), 6u) << label;
+    }
+    EXPECT_GT(labels, 12u);
+    for (const char c : html)
+        ASSERT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int{c};
+}
+
 TEST_F(ReportFigures, SinceAndUntilTakeWholeDaysInclusive) {
     write_logs(
         "Date, Time,FCDeltaFEC,FCDeltaCRC,FCDeltaHEC,FCDeltaNCD,FCDeltaOCD,\r\n"
@@ -226,8 +262,21 @@ TEST(ReportTimeAxis, HourBucketsUpTo500HoursThenDays) {
     EXPECT_EQ(year.index(start - 5), 0);  // a clock that jumped outside goes to the nearer end
 }
 
-TEST(ReportStamps, OnlyRealDatesAndTimesAreRead) {
+TEST(ReportStamps, OnlyRealDatesAndTimesAreReadAndEveryYearOfTheCentury) {
     EXPECT_EQ(format_stamp(read_stamp("29/02/28", "23:59")), "29/02/28 23:59");
+    // Past 2038, when 32-bit seconds end, and up to the last year two digits can name.
+    for (const auto& [stamp, year] : {std::pair{"19/01/38", 2038}, std::pair{"20/01/38", 2038},
+                                      std::pair{"29/02/40", 2040}, std::pair{"31/12/99", 2099}}) {
+        const WallMinute minute = read_stamp(stamp, "23:59");
+        EXPECT_EQ(stamp_fields(minute).year, year) << stamp;
+        EXPECT_EQ(format_day(minute), stamp);
+    }
+    EXPECT_EQ(read_stamp("31/12/99", "23:59") + 1,
+              read_day("2099-12-31") + minutes_per_day);  // the last minute a log can name
+    EXPECT_EQ(read_day("2100-01-01"), day_outside_logs);
+    EXPECT_EQ(read_day("1999-12-31"), day_outside_logs);
+    EXPECT_EQ(read_day("6084-02-29"), day_outside_logs);
+    EXPECT_EQ(read_day("6085-02-29"), -1);
     EXPECT_EQ(read_stamp("29/02/26", "10:00"), -1);
     EXPECT_EQ(read_stamp("01/03/26", "24:00"), -1);
     EXPECT_EQ(read_stamp("1/03/26 ", "10:00"), -1);

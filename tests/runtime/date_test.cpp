@@ -14,7 +14,7 @@ class Dates : public ::testing::Test {
     void TearDown() override { set_clock_source(nullptr); }
 };
 
-std::int32_t date_of(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+std::int64_t date_of(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
     return date_value(WallClock{year, month, day, hour, minute, second});
 }
 
@@ -24,6 +24,8 @@ TEST_F(Dates, ValuesCountWallClockSecondsFrom1970) {
     EXPECT_EQ(date_of(2000, 3, 1), 951868800);
     EXPECT_EQ(date_of(2000, 2, 29, 23, 59, 59), 951868799);
     EXPECT_EQ(date_of(2038, 1, 19, 3, 14, 7), INT_MAX);
+    EXPECT_EQ(date_of(2038, 1, 19, 3, 14, 8), std::int64_t{INT_MAX} + 1);
+    EXPECT_EQ(date_of(2106, 2, 7, 6, 28, 16), std::int64_t{1} << 32);
 }
 
 TEST_F(Dates, InvalidFieldsGiveMinusOne) {
@@ -44,9 +46,8 @@ TEST_F(Dates, InvalidFieldsGiveMinusOne) {
         {2024, 2, 30, 0, 0, 0},
         {2026, 2, 29, 0, 0, 0},
         {2100, 2, 29, 0, 0, 0},
-        // Outside what a date value holds.
+        // Before what a date value counts from.
         {1969, 12, 31, 23, 59, 59},
-        {2038, 1, 19, 3, 14, 8},
     };
     for (const auto& f : invalid) {
         EXPECT_EQ(date_value(f), -1) << f.year << "-" << f.month << "-" << f.day << " " << f.hour
@@ -60,10 +61,10 @@ TEST_F(Dates, InvalidFieldsGiveMinusOne) {
 TEST_F(Dates, MasksReplaceTokensInAnyCaseAndCopyTheRest) {
     struct Case {
         std::string_view mask;
-        std::int32_t date;
+        std::int64_t date;
         std::string_view expected;
     };
-    const std::int32_t morning = date_of(2026, 12, 7, 9, 5, 3);
+    const std::int64_t morning = date_of(2026, 12, 7, 9, 5, 3);
     const Case cases[] = {
         {"%yyyy-%mm-%dd %hh:%ii:%ss", 0, "1970-01-01 00:00:00"},
         {"%dd/%mm/%yy", morning, "07/12/26"},
@@ -76,6 +77,8 @@ TEST_F(Dates, MasksReplaceTokensInAnyCaseAndCopyTheRest) {
         {"no tokens here", morning, "no tokens here"},
         {"", morning, ""},
         {"%yyyy-%mm-%dd %hh:%ii:%ss", INT_MAX, "2038-01-19 03:14:07"},
+        {"%yyyy-%mm-%dd %hh:%ii:%ss", std::int64_t{INT_MAX} + 1, "2038-01-19 03:14:08"},
+        {"%dd/%mm/%yy", date_of(2100, 3, 1), "01/03/00"},
         // -1 and other negative values are formatted as the moments before 1970 they count.
         {"%yyyy-%mm-%dd %hh:%ii:%ss", -1, "1969-12-31 23:59:59"},
         {"%yyyy-%mm-%dd", INT_MIN, "1901-12-13"},

@@ -1,8 +1,10 @@
 // The statistics step: the log's header and data lines, counter changes, status line and alarm.
 #include "stats/statistics_log.h"
 
+#include <array>
 #include <filesystem>
 
+#include "report/log_lines.h"
 #include "runtime/file_layer.h"
 #include "runtime/stop.h"
 #include "runtime/tone.h"
@@ -78,6 +80,48 @@ TEST_F(StatisticsLog, BothStampsOfALineComeFromOneClockReading) {
     settings.received_text = showbins_reply(0);
     ASSERT_EQ(write_bins(), LogStep::done);
     EXPECT_EQ(last_line(read_file_bytes("kelvabins.csv")).substr(0, 15), "31/12/26,23:59,");
+}
+
+// Past 19 January 2038 03:14:07 a 32-bit date value wraps and every line would say "31/12/69".
+TEST_F(StatisticsLog, StampsPast2038AreWrittenAndReadBackAsTheirYears) {
+    struct Case {
+        WallClock clock;
+        std::string_view stamps;
+    };
+    const Case cases[] = {
+        {{2038, 1, 19, 3, 14, 7}, "19/01/38,03:14,"},
+        {{2038, 1, 19, 3, 14, 8}, "19/01/38,03:14,"},
+        {{2040, 2, 29, 12, 0, 0}, "29/02/40,12:00,"},
+        {{2099, 12, 31, 23, 59, 59}, "31/12/99,23:59,"},
+    };
+    for (const Case& c : cases) {
+        test_clock = c.clock;
+        ASSERT_EQ(collect({812, 3, 0, 0, 0}), LogStep::done);
+        EXPECT_EQ(last_line(read_file_bytes(stats_log)).substr(0, 15), c.stamps);
+        settings.received_text = showbins_reply(0);
+        ASSERT_EQ(write_bins(), LogStep::done);
+        EXPECT_EQ(last_line(read_file_bytes("kelvabins.csv")).substr(0, 15), c.stamps);
+    }
+    // The report's reader takes each line back to the minute it was written.
+    for (const std::string& log : {stats_log, std::string("kelvabins.csv")}) {
+        std::vector<StampFields> read;
+        LogQuality quality;
+        ASSERT_EQ(
+            walk_log(
+                log, ReportPeriod{}, quality, nullptr, [](std::string_view) {},
+                [](std::string_view line) { return line.starts_with("N/A"); },  // tone frequencies
+                [&](std::string_view, WallMinute stamp) { read.push_back(stamp_fields(stamp)); }),
+            LogRead::read);
+        ASSERT_EQ(read.size(), std::size(cases)) << log;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const WallClock& written = cases[i].clock;
+            EXPECT_EQ((std::array{read[i].year, read[i].month, read[i].day, read[i].hour,
+                                  read[i].minute}),
+                      (std::array{written.year, written.month, written.day, written.hour,
+                                  written.minute}))
+                << log << " line " << i + 1;
+        }
+    }
 }
 
 TEST_F(StatisticsLog, NewLogGetsHeaderAndZeroDeltas) {

@@ -7,3 +7,8 @@
 // The program's exit status, or -1 when it could not be run or did not exit normally.
 int run_program(const std::string& program, const std::string& arguments,
                 const std::string& output_file, const std::string& error_file);
+
+// Puts a stand-in for the desktop's opener (xdg-open) first on the PATH that programs run with: it
+// writes its argument and a line end to `record_file` and exits with `status`. False where files
+// are opened through the shell instead (Windows), which has nothing to stand in for.
+bool use_stand_in_opener(const std::string& folder, const std::string& record_file, int status);

@@ -1,7 +1,8 @@
 // The Win32 window layer's own promises, with the platform's real controls: the address field's
-// dotted text, the digits-only and password fields, clicks and the close box as events, and the
-// two calls another thread makes: the status text, and the box with its owner rule, which must
-// never hang a thread that is being stopped.
+// dotted text, the digits-only and password fields, clicks, the close box and a posted quit as
+// events, the two calls another thread makes: the status text, and the box with its owner rule,
+// which must never hang a thread that is being stopped; and the program's main window scaled to
+// the screen's DPI.
 
 // windows.h first: the common controls' header builds on it.
 // clang-format off
@@ -12,12 +13,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/main_window.h"
 #include "runtime/stop.h"
 #include "runtime/ui_calls.h"
 #include "window/gadgets.h"
@@ -170,6 +173,21 @@ TEST_F(WindowLayerWin32Test, ClicksAreEventsAndTheCloseBoxKeepsTheWindow) {
     EXPECT_EQ(event_gadget(), password_id);
 }
 
+std::atomic<bool> quit_went_unseen{false};
+
+TEST_F(WindowLayerWin32Test, PostedQuitEndsTheWaitAsTheCloseBoxDoes) {
+    // Should the quit go unseen, a timer closes the window after patience_ms, so the wait ends.
+    const UINT_PTR rescue = SetTimer(nullptr, 0, patience_ms, [](HWND, UINT, UINT_PTR, DWORD) {
+        quit_went_unseen = true;
+        PostMessageA(main_hwnd(), WM_CLOSE, 0, 0);
+    });
+    PostQuitMessage(0);
+    while (wait_window_event() != close_window_event) {
+    }
+    KillTimer(nullptr, rescue);
+    EXPECT_FALSE(quit_went_unseen);
+}
+
 // The gadget (not the box inside the address field) that has the keyboard focus.
 int focused_gadget() {
     HWND focus = GetFocus();
@@ -299,6 +317,91 @@ TEST_F(WindowLayerWin32Test, ThreadWaitingForItsBoxEndsOnStopAndTheBoxGoes) {
     EXPECT_TRUE(pump_until([&] { return result.load() != -1 && !visible_box(); }));
     worker.join();
     EXPECT_EQ(result.load(), 0);
+}
+
+// The test program is per-monitor DPI aware, as the program's manifest makes the program (Wine
+// makes every program so, and refuses to be asked twice).
+const bool per_monitor_aware =
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ||
+    GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()) ==
+        DPI_AWARENESS_PER_MONITOR_AWARE;
+
+int scaled(int pixels, UINT dpi) {
+    return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+// What the user sees of the main window at dpi: its client area and the places of a few gadgets
+// in scale (within a pixel of rounding), the font in scale, every label's and button's text whole
+// inside its gadget.
+void expect_main_window_laid_out_for(HWND window, UINT dpi) {
+    SCOPED_TRACE(testing::Message() << dpi << " DPI");
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_NEAR(client.right, scaled(200, dpi), 1);
+    EXPECT_NEAR(client.bottom, scaled(233, dpi), 1);
+    struct Place {
+        int gadget;
+        RECT at_96_dpi;
+    };
+    for (const Place& place :
+         {Place{quit_gadget, {110, 160, 170, 190}}, Place{address_gadget, {20, 30, 130, 50}},
+          Place{port_gadget, {140, 30, 170, 50}}}) {
+        RECT at{};
+        GetWindowRect(GetDlgItem(window, place.gadget), &at);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+        EXPECT_NEAR(at.left, scaled(place.at_96_dpi.left, dpi), 1) << "gadget " << place.gadget;
+        EXPECT_NEAR(at.top, scaled(place.at_96_dpi.top, dpi), 1) << "gadget " << place.gadget;
+        EXPECT_NEAR(at.right, scaled(place.at_96_dpi.right, dpi), 1) << "gadget " << place.gadget;
+        EXPECT_NEAR(at.bottom, scaled(place.at_96_dpi.bottom, dpi), 1) << "gadget " << place.gadget;
+    }
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char kind[16] = "";
+        GetClassNameA(child, kind, sizeof kind);
+        if (std::strcmp(kind, "Static") != 0 && std::strcmp(kind, "Button") != 0) continue;
+        char text[64] = "";
+        const int length = GetWindowTextA(child, text, sizeof text);
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
+        LOGFONTA shape{};
+        GetObjectA(font, sizeof shape, &shape);
+        EXPECT_EQ(shape.lfHeight, -MulDiv(8, static_cast<int>(dpi), 72)) << text;  // 8 points
+        HDC dc = GetDC(child);
+        HGDIOBJ old_font = SelectObject(dc, font);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text, length, &extent);
+        SelectObject(dc, old_font);
+        ReleaseDC(child, dc);
+        RECT box{};
+        GetClientRect(child, &box);
+        EXPECT_LE(extent.cx, box.right) << '"' << text << "\" is cut";
+        EXPECT_LE(extent.cy, box.bottom) << '"' << text << "\" is cut";
+    }
+}
+
+// The screen's DPI is 96 unless KELVA_SCREEN_DPI says what the test's Wine prefix was given.
+TEST(MainWindowWin32Test, FollowsTheScreensDpiAtStartAndWhenMovedToAnotherScreen) {
+    ASSERT_TRUE(per_monitor_aware);
+    const char* screen_dpi = std::getenv("KELVA_SCREEN_DPI");
+    const UINT dpi = screen_dpi ? static_cast<UINT>(std::atoi(screen_dpi)) : 96;
+    ASSERT_TRUE(start_window_layer());
+    ASSERT_TRUE(build_main_window());
+    HWND window = hwnd_of(window_handle(main_window));
+    ASSERT_EQ(GetDpiForWindow(window), dpi);
+    expect_main_window_laid_out_for(window, dpi);
+
+    // On a move to a screen of another scale the platform suggests a rectangle in that scale; its
+    // frame here is the one the window has, as Wine keeps it whatever the window's DPI.
+    const UINT other_dpi = dpi == 96 ? 144 : 96;
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    const RECT suggested{10, 10,
+                         10 + outer.right - outer.left - client.right + scaled(200, other_dpi),
+                         10 + outer.bottom - outer.top - client.bottom + scaled(233, other_dpi)};
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(other_dpi, other_dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    expect_main_window_laid_out_for(window, other_dpi);
+    release_window_layer();
 }
 
 }  // namespace

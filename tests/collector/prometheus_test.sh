@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The collector's figures in a real Prometheus: the simulated router, kelvastats-collect with
+# --metrics, Debian's node exporter (textfile collector only, reading the figures through a link
+# as the README tells) and Prometheus scraping it every second, each on a loopback port of its own
+# with its data in a temporary folder. The router answers two sessions and closes every later one
+# at once, so its CRC counter stops where the second collection read it: Prometheus must end up
+# with that counter and two collections, within a bounded time. Every process ends with the test.
+# Skips (77) only when Prometheus, the node exporter or curl is missing.
+# Usage: prometheus_test.sh KELVASTATS_COLLECT KELVASTATS_ROUTER_SIM
+set -euo pipefail
+collector="$1"
+router_sim="$2"
+for tool in prometheus prometheus-node-exporter curl ss; do
+  command -v "$tool" >/dev/null ||
+    { echo "$tool is not installed (scripts/install-deps.sh installs it): skipped"; exit 77; }
+done
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+limit_s=90
+
+work=$(mktemp -d)
+pids=()
+finish() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap finish EXIT
+fail() {
+  echo "FAIL: $*"
+  local log
+  for log in "$work"/*.log; do
+    echo "--- $(basename "$log")"
+    tail -n 20 "$log"
+  done
+  exit 1
+}
+
+# A loopback port nothing listens on (a clash with a program that starts listening just after
+# shows as that program failing to start).
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    [ -z "$(ss -Htln "sport = :$port")" ] && { echo "$port"; return; }
+  done
+}
+
+# The router: two sessions answered, every later one closed at its greeting. The collector tries
+# again at once when the router is not listening yet.
+router_port=$(free_port)
+"$router_sim" --port "$router_port" --close greeting --fault-sessions 3-1000000 >"$work/router.log" 2>&1 &
+pids+=($!)
+
+mkdir "$work/logs" "$work/textfile"
+printf 'secret\n' >"$work/password"
+ln -s "$work/logs/kelvastats.prom" "$work/textfile/kelvastats.prom"
+"$collector" --address 127.0.0.1 --port "$router_port" --interval 0 --password-file "$work/password" \
+  --directory "$work/logs" --metrics "$work/logs/kelvastats.prom" >"$work/collector.log" 2>&1 &
+pids+=($!)
+
+exporter_port=$(free_port)
+prometheus-node-exporter --collector.disable-defaults --collector.textfile \
+  --collector.textfile.directory="$work/textfile" --web.listen-address="127.0.0.1:$exporter_port" \
+  >"$work/node-exporter.log" 2>&1 &
+pids+=($!)
+
+prometheus_port=$(free_port)
+cat >"$work/prometheus.yml" <<EOF
+global:
+  scrape_interval: 1s
+scrape_configs:
+  - job_name: node
+    static_configs:
+      - targets: ["127.0.0.1:$exporter_port"]
+EOF
+prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/tsdb" \
+  --web.listen-address="127.0.0.1:$prometheus_port" >"$work/prometheus.log" 2>&1 &
+pids+=($!)
+
+# The latest value Prometheus holds for a query, or nothing (also while it is starting).
+query() {
+  { curl --silent --noproxy '*' --max-time 5 "http://127.0.0.1:$prometheus_port/api/v1/query" \
+    --data-urlencode "query=$1" || true; } | sed -n 's/.*"value":\[[^,]*,"\([^"]*\)"\].*/\1/p'
+}
+
+deadline=$((SECONDS + limit_s))
+while [ "$SECONDS" -lt "$deadline" ]; do
+  for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null || fail "a process ended early"; done
+  router_crc=$(sed -n 's/.*status with CRC counter \([0-9]*\)$/\1/p' "$work/router.log" | tail -n 1)
+  stored_crc=$(query kelvastats_crc_errors_total)
+  collections=$(query kelvastats_collections_total)
+  if [ -n "$router_crc" ] && [ "$stored_crc" = "$router_crc" ] && [ "${collections:-0}" -ge 2 ]; then
+    echo "Prometheus holds the router's CRC counter $stored_crc after $collections collections"
+    missed=$(query 'kelvastats_missed_cycles_total{reason="closed"}')
+    echo "and ${missed:-no} cycles that the router closed"
+    exit 0
+  fi
+  sleep 1
+done
+fail "after ${limit_s}s Prometheus holds CRC '${stored_crc:-}' and ${collections:-no} collections; the router's CRC is '${router_crc:-}'"
