@@ -29,16 +29,11 @@ fi
 
 # shellcheck source-path=SCRIPTDIR source=../harness/drive_window.sh
 source "$(dirname "$0")/../harness/drive_window.sh"
-held=1
-fail() {
-  echo "LIMIT NOT HELD: $*"
-  held=0
-}
+# shellcheck source-path=SCRIPTDIR source=process_figures.sh
+source "$(dirname "$0")/process_figures.sh"
 
 # Context switches of a thread so far, voluntary and not.
 switches() { awk '/ctxt_switches/ { total += $2 } END { print total }' "/proc/$1/task/$2/status"; }
-rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
-hwm_kib() { awk '/^VmHWM/ { print $2 }' "/proc/$1/status"; }
 
 # The main thread waits in poll() with a timeout other than 0 once start-up has built and shown
 # the window and the event loop has handled what showing it queued: the program is up.
