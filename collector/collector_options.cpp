@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "collect/network.h"
+#include "runtime/option_words.h"
 #include "runtime/version.h"
 
 namespace {
@@ -88,6 +89,8 @@ ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
     ParsedOptions parsed;
     CollectorOptions& options = parsed.options;
     std::string port = "23", interval = "1", alarm = "0";
+    if (const std::string_view word = option_without_value(argc, argv); !word.empty())
+        return refused(std::string(word) + " has no value after the \"=\"");
     try {
         CLI::App app(description, "kelvastats-collect");
         app.set_version_flag("--version", "kelvastats-collect " + std::string(program_version()));

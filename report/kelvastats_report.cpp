@@ -10,6 +10,7 @@
 #include "report/open_in_browser.h"
 #include "report/read_logs.h"
 #include "report/terminal.h"
+#include "runtime/option_words.h"
 #include "runtime/version.h"
 
 namespace {
@@ -117,6 +118,8 @@ int main(int argc, char** argv) {
     app.add_option("DIR", dir, "the folder of the two logs (default: the current directory)")
         ->type_name("");
     app.footer(footer);
+    if (const std::string_view word = option_without_value(argc, argv); !word.empty())
+        return fail(std::string(word) + " has no value after the \"=\" (see --help)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& done) {  // --help and --version

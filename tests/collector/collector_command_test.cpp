@@ -133,6 +133,8 @@ TEST_F(CollectorCommand, RefusedSettingsExitTwoWithOneLineBeforeAnyConnection) {
         {"--password secret", "there is no --password"},
         {"--password=secret", "there is no --password"},
         {"--speed 3" + password, "unknown option --speed"},
+        // Taken as "--metrics --once", it would name a file "--once" and collect for ever.
+        {"--metrics= --once" + password, "--metrics= has no value"},
         {"--password-file " + path("none"), "cannot read the password file"},
         {"--password-file " + path("empty"), "is empty"},
         {"--password-file " + path("two_lines"), "more than one line"},

@@ -69,6 +69,8 @@ TEST_F(ReportCommand, FailuresSayWhatWentWrongInOneLineAndExitWithOne) {
         EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
     }
     EXPECT_EQ(run("--output"), 1);
+    EXPECT_EQ(run("--output= --since 2026-01-01 " + dir_.path()), 1);  // not a file "--since"
+    EXPECT_NE(errors().find("--output= has no value"), std::string::npos) << errors();
     EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
 }
 
