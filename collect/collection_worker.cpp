@@ -66,6 +66,15 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer, CycleOu
         if (connection_event(connection) == data_network_event) {
             std::int32_t count = receive_bytes(connection, buffer.bytes.get(), buffer.size);
             settings.received_text = peek_string(buffer, count);
+            // The chunk that answers the password: a refusal ends the cycle before a command goes
+            // out as a second password, and nothing of it is logged.
+            if (settings.dialog_state.load() == command_state &&
+                login_refused(settings.received_text)) {
+                show_cycle_abandoned("Login refused: check the password");
+                outcome.reason = "refused";
+                report(true);
+                return CycleEnd::finished;
+            }
             dialog_step();
             last_chunk = record.sent_at = Clock::now();
             // The chunk just answered with "adsl showbins" was the status reply.

@@ -39,7 +39,7 @@ using PassObserver = void (*)(const PassRecord& record);
 struct CycleReport {
     bool collected = false;  // the statistics and the bins step both ran
     // Why not, in one lower-case word: "unreachable" (no connection), "closed" (the router hung
-    // up), "silent" (it stopped answering); "" when collected.
+    // up), "silent" (it stopped answering), "refused" (it refused the login); "" when collected.
     std::string_view reason;
     std::string_view status_reply;  // the chunk the statistics step read; "" when none came
     std::string_view bins_reply;    // the chunk the bins step read; "" when none came

@@ -1,6 +1,7 @@
 // The router command dialog: one line of the script per chunk received.
 #include "collect/router_dialog.h"
 
+#include <array>
 #include <string>
 
 #include "collect/network.h"
@@ -33,4 +34,41 @@ void dialog_step() {
             break;
     }
     settings.dialog_state = wrapping_add(state, 1);
+}
+
+namespace {
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool contains_word(std::string_view text, std::string_view word) {
+    for (std::size_t start = 0; start + word.size() <= text.size(); ++start) {
+        std::size_t i = 0;
+        while (i < word.size() && lower(text[start + i]) == word[i]) ++i;
+        if (i == word.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool login_refused(std::string_view answer) {
+    constexpr std::array<std::string_view, 4> failures = {"incorrect", "denied", "invalid",
+                                                          "failed"};
+    for (const std::string_view word : failures) {
+        if (contains_word(answer, word)) return true;
+    }
+    // The prompt the answer ends with: its last line, without the blanks after the colon.
+    const std::size_t line_end = answer.find_last_of("\r\n");
+    std::string_view prompt =
+        line_end == std::string_view::npos ? answer : answer.substr(line_end + 1);
+    while (!prompt.empty() && (prompt.back() == ' ' || prompt.back() == '\t'))
+        prompt.remove_suffix(1);
+    if (prompt.empty() || prompt.back() != ':') return false;
+    constexpr std::array<std::string_view, 4> asks = {"password", "login", "user", "account"};
+    for (const std::string_view word : asks) {
+        if (contains_word(prompt, word)) return true;
+    }
+    return false;
 }

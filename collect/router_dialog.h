@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 // The dialog states. Each chunk received is answered with the line of the current state, and the
 // state then moves on by one, so the state also tells which replies have arrived.
@@ -21,3 +22,8 @@ inline constexpr std::int32_t done_state = 6;          // "exit" sent; nothing m
 // in user_name_state; other states send nothing), then increments the state, whatever the state
 // was and whether or not the send succeeded. Every line ends with a single "\r".
 void dialog_step();
+
+// Whether the router's answer to the password refused the login: it says so ("incorrect",
+// "denied", "invalid" or "failed", in any case), or it ends by asking for the password or the
+// login again (a last line such as "Password:" or "Login:"). Any other answer is a welcome.
+bool login_refused(std::string_view answer);

@@ -15,6 +15,7 @@
 #include "collector/console_calls.h"
 #include "collector/metrics.h"
 #include "collector/stop_requests.h"
+#include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
 #include "runtime/wake_signal.h"
@@ -27,6 +28,9 @@ constexpr std::uint32_t no_limit_ms = 0xFFFFFFFFu;
 constexpr std::int32_t ms_per_minute = 60000;
 // With --interval 0, the pause after a cycle that did not collect.
 constexpr std::uint32_t retry_pause_ms = 1000;
+// With --interval 0, the pause after a refused login: a router locks an account that fails to log
+// in again and again, and a wrong password does not mend itself within a second.
+constexpr std::uint32_t refused_retry_pause_ms = 60000;
 
 // Raised by a stop request and by the worker's end; the main thread waits for it. Never
 // destroyed: a late signal may still raise it while the process ends.
@@ -80,7 +84,14 @@ void write_metrics(const CycleReport& report) {
 void after_cycle(const CycleReport& report) {
     last_cycle_collected = report.collected;
     last_cycle_reason = report.reason;
+    if (report.reason == "refused")
+        print_error_line(
+            concat(format_date("%hh:%ii", current_date()), " Login refused: check the password"));
     if (!metrics_path.empty()) write_metrics(report);
+    if (report.reason == "refused" && pause_after_failure) {
+        sleep_ms(refused_retry_pause_ms);
+        return;
+    }
     // The window program's box holds the worker until someone answers it; the console's does not,
     // so without an interval a router that refuses or hangs up at once would be tried again and
     // again as fast as the machine goes, filling the journal.
@@ -92,6 +103,7 @@ std::string_view reason_text(std::string_view reason) {
     if (reason == "unreachable") return "the router cannot be reached";
     if (reason == "closed") return "the router closed the connection";
     if (reason == "silent") return "the router stopped answering";
+    if (reason == "refused") return "the router refused the user name or password";
     return reason;
 }
 

@@ -15,7 +15,8 @@
 namespace {
 
 // The reasons collection_worker.h gives for a cycle without its collection.
-constexpr std::array<std::string_view, 3> worker_reasons = {"unreachable", "closed", "silent"};
+constexpr std::array<std::string_view, 4> worker_reasons = {"unreachable", "closed", "silent",
+                                                            "refused"};
 
 struct ErrorCounter {
     std::int32_t line;
@@ -266,7 +267,7 @@ std::string metrics_text(const LineFigures& figures) {
     append_family(text, "kelvastats_missed_cycles_total", "counter",
                   "Cycles that ended without a collection since the collector started, by reason: "
                   "unreachable (no connection), closed (the router hung up), silent (it stopped "
-                  "answering).");
+                  "answering), refused (it refused the login).");
     for (const MissedCycles& missed : figures.missed_cycles) {
         append_sample(text, "kelvastats_missed_cycles_total", {{"reason", missed.reason}},
                       missed.count);

@@ -89,6 +89,7 @@ class RunQuitTest : public QObject {
     void runCollectsUntilTheProgramEndsPromptly_data();
     void runCollectsUntilTheProgramEndsPromptly();
     void quitWhileWorkerWaitsForItsBoxEndsPromptly();
+    void refusedPasswordIsShownAndNothingIsLogged();
     void programEndOnWorkerThreadWritesOutFilesAndExitsZero();
 };
 
@@ -184,6 +185,29 @@ void RunQuitTest::quitWhileWorkerWaitsForItsBoxEndsPromptly() {
     QVERIFY(ending.elapsed() < prompt_end_ms);
     QCOMPARE(exit_status.load(), 0);
     QVERIFY(!visible_box());
+}
+
+void RunQuitTest::refusedPasswordIsShownAndNothingIsLogged() {
+    QFile::remove(QStringLiteral("kelvastats.csv"));
+    QFile::remove(QStringLiteral("kelvabins.csv"));
+    ProgramWindow program;
+    QVERIFY(program.started());
+    RouterSim router;
+    QVERIFY2(router.start(), router.error().c_str());
+    QVERIFY(point_at_loopback(router.port(), QStringLiteral("wrong")));
+    click(gadget_widget_of(run_gadget));
+    run_event_loop_over_queued_events();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        status_text().endsWith(QStringLiteral(" Login refused: check the password")),
+        collection_timeout_ms);
+    QVERIFY(router.wait_for_sessions_ended(1));
+    QCOMPARE(router.sessions()[0].received, std::string("wrong\r"));
+    QCOMPARE(router.collections(), 0);
+    click(gadget_widget_of(quit_gadget));
+    event_loop();
+    QVERIFY(exited);
+    QVERIFY(!QFile::exists(QStringLiteral("kelvastats.csv")));
+    QVERIFY(!QFile::exists(QStringLiteral("kelvabins.csv")));
 }
 
 void RunQuitTest::programEndOnWorkerThreadWritesOutFilesAndExitsZero() {

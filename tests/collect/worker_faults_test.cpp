@@ -138,6 +138,25 @@ TEST_F(WorkerFaults, RouterFaultInOneCycleLeavesTheNextCollectingNormally) {
     }
 }
 
+TEST_F(WorkerFaults, RefusedPasswordEndsTheCycleWithNothingLoggedAndTheCountersKept) {
+    settings.password = "wrong";
+    settings.prev_crc = 12345;
+    RouterSimOptions options;
+    options.lockstep = true;
+    start_sim(options, 3);
+    run_sessions(3);
+    // Nothing after the password: no command went out as a second password.
+    EXPECT_EQ(session(1).received, "wrong\r");
+    EXPECT_EQ(session(2).received, "wrong\r");
+    EXPECT_FALSE(std::filesystem::exists("kelvastats.csv"));
+    EXPECT_FALSE(std::filesystem::exists("kelvabins.csv"));
+    EXPECT_EQ(settings.prev_crc.load(), 12345);
+    const auto shown = statuses();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), "17:08 Login refused: check the password");
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+}
+
 TEST_F(WorkerFaults, DirectoryNamedLikeALogShowsItsBoxAndEndsTheProgram) {
     const struct {
         const char* log;

@@ -93,6 +93,22 @@ TEST_F(CollectorCommand, OnceWithoutItsCollectionExitsThreeWithTheReason) {
         << errors();
 }
 
+TEST_F(CollectorCommand, RefusedPasswordExitsThreeWithNothingLogged) {
+    RouterSim& router = start_router();
+    write_file_bytes(path("wrong"), "wrong\n");
+    EXPECT_EQ(run(router_options() + " --once --password-file " + path("wrong")), 3);
+    EXPECT_TRUE(std::regex_search(errors(),
+                                  std::regex("^\\d\\d:\\d\\d Login refused: check the password\n")))
+        << errors();
+    EXPECT_NE(errors().find("no collection: the router refused the user name or password\n"),
+              std::string::npos)
+        << errors();
+    ASSERT_EQ(router.sessions().size(), 1u);
+    EXPECT_EQ(router.sessions()[0].received, "wrong\r");
+    EXPECT_FALSE(std::filesystem::exists(path("kelvastats.csv")));
+    EXPECT_FALSE(std::filesystem::exists(path("kelvabins.csv")));
+}
+
 TEST_F(CollectorCommand, LogThatCannotBeCreatedEndsWithOne) {
     RouterSim& router = start_router();
     ASSERT_TRUE(std::filesystem::create_directory(path("kelvastats.csv")));
