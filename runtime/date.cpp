@@ -87,6 +87,23 @@ std::int64_t current_date() {
     return date_value(clock_source.load()());
 }
 
+WallClock current_wall_clock() {
+    return clock_source.load()();
+}
+
+std::string format_utc_offset(int utc_offset_minutes) {
+    const bool behind = utc_offset_minutes < 0;
+    // In 64 bits, so that even the most negative int has a magnitude.
+    const std::int64_t magnitude = behind ? -std::int64_t{utc_offset_minutes} : utc_offset_minutes;
+    std::string out(1, behind ? '-' : '+');
+    const std::int64_t hours = magnitude / 60;
+    if (hours >= 100) out.append(std::to_string(hours / 100));
+    append_two_digits(out, static_cast<int>(hours % 100));
+    out.push_back(':');
+    append_two_digits(out, static_cast<int>(magnitude % 60));
+    return out;
+}
+
 // Every value is formatted by the same arithmetic: negative ones, -1 included, give the moments
 // before 1970 that they count (-1 is 1969-12-31 23:59:59).
 std::string format_date(std::string_view mask, std::int64_t date) {

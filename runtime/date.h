@@ -15,6 +15,9 @@ struct WallClock {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    // How far the local time is ahead of UTC, in minutes: 60 for CET, 120 for CEST, -300 for EST,
+    // 330 for India. Not part of the date value, which counts local wall-clock seconds.
+    int utc_offset_minutes = 0;
 };
 
 // The date value of the given fields, or -1 when they are not a valid date or lie before 1970.
@@ -22,6 +25,13 @@ std::int64_t date_value(const WallClock& fields);
 
 // The date value of the local time now (to the second), read through the clock below.
 std::int64_t current_date();
+
+// The local time now with its UTC offset, one reading of the clock below: a caller that needs
+// both the date value (date_value of it) and the offset gets a pair that belongs together.
+WallClock current_wall_clock();
+
+// The offset as ISO 8601 writes it after a time: "+01:00", "-03:30", "+00:00" for UTC.
+std::string format_utc_offset(int utc_offset_minutes);
 
 // The mask with each "%" token (yyyy, yy, mm, dd, hh, ii, ss; any case) replaced by the date's
 // field; a "%" that no token follows is copied.

@@ -19,7 +19,7 @@ struct PendingLog {
 };
 
 std::mutex pending_mutex;
-std::array<PendingLog, 2> pending_logs;
+std::array<PendingLog, log_kinds.size()> pending_logs;
 
 PendingLog& pending_of(LogKind log) {
     return pending_logs[static_cast<std::size_t>(log)];

@@ -3,11 +3,19 @@
 // before the next line of that log that can be written.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-enum class LogKind { statistics, bins };
+// The logs, in the order the status line names them: the classic family's statistics and bins
+// logs, then the line and tones logs of the families that fill a line record.
+enum class LogKind { statistics, bins, line, tones };
+
+// Every log kind, for a caller that counts per log (a kind's place here is its value).
+inline constexpr std::array<LogKind, 4> log_kinds = {LogKind::statistics, LogKind::bins,
+                                                     LogKind::line, LogKind::tones};
+static_assert(static_cast<std::size_t>(LogKind::tones) + 1 == log_kinds.size());
 
 // At most this many lines wait per log; past it the oldest are dropped (and counted), so a log
 // that stays unwritable for weeks costs a bounded amount of memory (about a week of one-minute
@@ -32,8 +40,9 @@ OpenedLog open_log(std::string_view name);
 
 // Ends a log step begun with open_log: writes `header` (when the log was created), the lines
 // still pending for `log`, then `line`, and closes file number 0. Header and lines are complete
-// texts, CR LF included. When the log is not open, or a write did not reach the disk in full
-// (the log is then cut back to size_before, so no part of a line stays), `line` joins the
+// texts, CR LF included; a `line` may hold several lines that must reach the log together, and
+// then waits and counts as one. When the log is not open, or a write did not reach the disk in
+// full (the log is then cut back to size_before, so no part of a line stays), `line` joins the
 // pending lines. The header and name are remembered for retry_pending_log_lines.
 void append_log_line(LogKind log, std::string_view name, const OpenedLog& opened,
                      std::string_view header, std::string line);

@@ -6,12 +6,13 @@
 #include "runtime/text.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
+#include "stats/line_step.h"
 #include "stats/pending_lines.h"
 
 namespace {
 
 std::mutex status_mutex;
-std::string shown_collection;  // "Collection: ...   DeltaCRC: ..." of the latest statistics step
+std::string shown_collection;  // "Collection: ..." of the latest statistics or line step
 std::string shown_pending;     // the pending part that was shown with it
 
 std::string log_status(std::string_view name, LogKind log) {
@@ -35,12 +36,18 @@ void show_locked() {
 
 std::string pending_lines_status() {
     return concat(log_status(settings.stats_log_name, LogKind::statistics),
-                  log_status(settings.bins_log_name, LogKind::bins));
+                  log_status(settings.bins_log_name, LogKind::bins),
+                  log_status(line_log_name, LogKind::line),
+                  log_status(tones_log_name, LogKind::tones));
 }
 
 void show_collection_status(std::string_view time_stamp, std::string_view delta_crc_text) {
+    show_collection_summary(concat("Collection: ", time_stamp, "   DeltaCRC: ", delta_crc_text));
+}
+
+void show_collection_summary(std::string_view summary) {
     std::lock_guard lock(status_mutex);
-    shown_collection = concat("Collection: ", time_stamp, "   DeltaCRC: ", delta_crc_text);
+    shown_collection = summary;
     shown_pending = pending_lines_status();
     show_locked();
 }

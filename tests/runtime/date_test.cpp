@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ctime>
 
 #include "harness/test_clock.h"
 
@@ -94,6 +95,28 @@ TEST_F(Dates, CurrentDateReadsTheReplaceableClock) {
     EXPECT_EQ(current_date(), -1);
     set_clock_source(nullptr);
     EXPECT_GT(current_date(), date_of(2020, 1, 1));
+}
+
+TEST_F(Dates, UtcOffsetIsWrittenWithItsSignHoursAndMinutes) {
+    const std::pair<int, std::string_view> cases[] = {
+        {60, "+01:00"},   {0, "+00:00"},   {-300, "-05:00"}, {330, "+05:30"},
+        {-570, "-09:30"}, {765, "+12:45"}, {-1, "-00:01"},   {-840, "-14:00"},
+    };
+    for (const auto& [minutes, text] : cases) EXPECT_EQ(format_utc_offset(minutes), text);
+}
+
+TEST_F(Dates, ClockReadingKeepsTheOffsetWithItsFields) {
+    test_clock = WallClock{2026, 10, 25, 2, 30, 0, 120};
+    set_clock_source(&read_test_clock);
+    EXPECT_EQ(current_wall_clock().utc_offset_minutes, 120);
+    // The system clock's fields less its offset are the UTC time now, in any time zone.
+    set_clock_source(nullptr);
+    const std::int64_t before = std::time(nullptr);
+    const WallClock now = current_wall_clock();
+    const std::int64_t after = std::time(nullptr);
+    const std::int64_t utc = date_value(now) - std::int64_t{now.utc_offset_minutes} * 60;
+    EXPECT_GE(utc, before);
+    EXPECT_LE(utc, after);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "runtime/tone.h"
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
+#include "stats/line_step.h"
 #include "stats/pending_lines.h"
 #include "stats/status_line.h"
 
@@ -38,6 +39,7 @@ void StatsTest::SetUp() {
     reset_settings_to_defaults();
     reset_pending_log_lines();
     reset_collection_status();
+    reset_line_step();
 
     dir_.emplace("kelva_stats_");
     ASSERT_TRUE(dir_->enter());

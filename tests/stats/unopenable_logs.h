@@ -1,4 +1,4 @@
-// While an object of this type lives, neither log can be opened: on Linux every free descriptor is
+// While an object of this type lives, no log can be opened: on Linux every free descriptor is
 // taken (the same for root, whom no permission bit stops); on Windows each log that exists is held
 // open by "another program" that shares nothing, as a spreadsheet may.
 #pragma once

@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const logs[2] = {"kelvastats.csv", "kelvabins.csv"};
+const char* const logs[] = {"kelvastats.csv", "kelvabins.csv", "kelvaline.csv", "kelvatones.csv"};
 
 }  // namespace
 
