@@ -4,9 +4,12 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "collect/network.h"
+#include "collect/prompt_dialog.h"
 #include "collect/router_dialog.h"
+#include "routers/router_families.h"
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
@@ -14,6 +17,7 @@
 #include "runtime/ui_calls.h"
 #include "settings/settings.h"
 #include "stats/bins_log.h"
+#include "stats/line_step.h"
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
 
@@ -38,7 +42,13 @@ struct CycleOutcome {
     std::string status_reply;
     std::string bins_reply;
     bool collected = false;
+    LineRecord record;  // what a family's replies gave, once collected
+    bool has_record = false;
 };
+
+// The clock hour (date value / 3600) in which a family's hourly commands were last sent; -1 before
+// the first cycle of this worker.
+std::int64_t hourly_sent_in = -1;
 
 // Tells the user in the status line why a cycle ended without its collection.
 void show_cycle_abandoned(std::string_view text) {
@@ -114,25 +124,92 @@ CycleEnd receive_loop(Connection* connection, const MemoryBlock& buffer, CycleOu
     }
 }
 
-// One cycle up to the close of its connection (the interval wait is the caller's).
-CycleEnd run_cycle(const MemoryBlock& buffer, CycleOutcome& outcome) {
-    // The interval wait needs no fine timing; the passes' 300 ms pauses do.
-    const FineTimerResolution fine_timing;
+// The start of every cycle: the dialog at its first state and the connection to the router. Null
+// when there is none; `end` then says how the cycle ended (the box was shown, or a stop came).
+Connection* connect_for_cycle(CycleOutcome& outcome, CycleEnd& end) {
     settings.dialog_state = password_state;
     settings.dialog_finished = 0;
     Connection* connection = open_connection(settings.router_address.get(), settings.port.load());
     settings.connection = connection;
-    if (connection == nullptr) {
-        if (stop_requested()) return CycleEnd::stopped;
-        message_box(box_title, "Can't find the server", 0);
-        outcome.reason = "unreachable";
-        return CycleEnd::finished;
+    if (connection != nullptr) return connection;
+    if (stop_requested()) {
+        end = CycleEnd::stopped;
+        return nullptr;
     }
-    CycleEnd end = receive_loop(connection, buffer, outcome);
+    message_box(box_title, "Can't find the server", 0);
+    outcome.reason = "unreachable";
+    end = CycleEnd::finished;
+    return nullptr;
+}
+
+// One cycle up to the close of its connection (the interval wait is the caller's).
+CycleEnd run_cycle(const MemoryBlock& buffer, CycleOutcome& outcome) {
+    // The interval wait needs no fine timing; the passes' 300 ms pauses do.
+    const FineTimerResolution fine_timing;
+    CycleEnd end = CycleEnd::finished;
+    Connection* connection = connect_for_cycle(outcome, end);
+    if (connection == nullptr) return end;
+    end = receive_loop(connection, buffer, outcome);
     // Forgotten as well as closed, so nothing can reach the released connection afterwards.
     settings.connection = nullptr;
     close_connection(connection);
     return end;
+}
+
+// One cycle of a family answered by its prompts, up to the close of its connection: log in, the
+// commands, then the record its replies give and the line step on it.
+CycleEnd run_family_cycle(const RouterFamily& family, CycleOutcome& outcome) {
+    // The dialog state is not the classic dialog's here, but it tells that a cycle has begun.
+    CycleEnd connect_end = CycleEnd::finished;
+    Connection* connection = connect_for_cycle(outcome, connect_end);
+    if (connection == nullptr) return connect_end;
+    const std::int64_t hour = current_date() / 3600;
+    const bool hourly = hour != hourly_sent_in;
+    std::vector<std::size_t> commands;
+    for (std::size_t i = 0; i < family.commands.size(); ++i) {
+        if (hourly || !family.commands[i].hourly) commands.push_back(i);
+    }
+    const std::string password = settings.password.get();
+    const PromptDialogScript script{&family, commands, settings.user_name, password,
+                                    cycle_timing.dialog_silence_limit_ms.load()};
+    std::vector<std::string> replies;
+    const PromptDialogEnd end = run_prompt_dialog(connection, script, replies);
+    settings.connection = nullptr;
+    close_connection(connection);
+    switch (end) {
+        case PromptDialogEnd::stopped:
+            return CycleEnd::stopped;
+        case PromptDialogEnd::closed:
+            show_cycle_abandoned("router closed the connection");
+            return CycleEnd::finished;
+        case PromptDialogEnd::silent:
+            show_cycle_abandoned("no answer from the router");
+            outcome.reason = "silent";
+            return CycleEnd::finished;
+        case PromptDialogEnd::refused:
+            show_cycle_abandoned("the router refused the user name or password");
+            outcome.reason = "refused";
+            return CycleEnd::finished;
+        case PromptDialogEnd::done:
+            break;
+    }
+    settings.dialog_finished = 1;
+    if (hourly) hourly_sent_in = hour;
+    for (std::size_t k = 0; k < replies.size(); ++k) {
+        family.read_reply(commands[k], replies[k], outcome.record);
+    }
+    if (write_line_logs(outcome.record) == LogStep::program_ends) return CycleEnd::program_ends;
+    outcome.has_record = true;
+    outcome.collected = true;
+    if (stop_requested()) return CycleEnd::stopped;
+    return CycleEnd::finished;
+}
+
+// The family the settings name; the classic one for an index out of the list.
+const RouterFamily& settings_family() {
+    const auto families = router_families();
+    const auto index = static_cast<std::size_t>(settings.router_family.load());
+    return index < families.size() ? *families[index] : *families[0];
 }
 
 }  // namespace
@@ -143,9 +220,13 @@ WorkerEnd collection_worker(std::int32_t /*parameter*/) {
         message_box(box_title, "Can't initialize the network", 0);
         return WorkerEnd::program_ends;
     }
+    hourly_sent_in = -1;
     do {
         CycleOutcome outcome;
-        switch (run_cycle(buffer, outcome)) {
+        const RouterFamily& family = settings_family();
+        const CycleEnd end = family.user_prompt.empty() ? run_cycle(buffer, outcome)
+                                                        : run_family_cycle(family, outcome);
+        switch (end) {
             case CycleEnd::stopped:
                 return WorkerEnd::stopped;
             case CycleEnd::program_ends:
@@ -155,7 +236,8 @@ WorkerEnd collection_worker(std::int32_t /*parameter*/) {
         }
         if (const CycleObserver observer = cycle_timing.cycle_observer.load()) {
             observer({outcome.collected, outcome.collected ? std::string_view() : outcome.reason,
-                      outcome.status_reply, outcome.bins_reply});
+                      outcome.status_reply, outcome.bins_reply,
+                      outcome.has_record ? &outcome.record : nullptr});
         }
         // A negative interval is a very long wait, as the unsigned count it is; a stop ends it.
         if (wait_or_stop(static_cast<std::uint32_t>(settings.interval_ms.load())))

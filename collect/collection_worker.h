@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "stats/line_record.h"
+
 enum class WorkerEnd {
     stopped,       // a stop was requested, or the loop flag stopped being "true"
     program_ends,  // a fatal box was shown (network or log creation): the program must end
@@ -39,10 +41,14 @@ using PassObserver = void (*)(const PassRecord& record);
 struct CycleReport {
     bool collected = false;  // the statistics and the bins step both ran
     // Why not, in one lower-case word: "unreachable" (no connection), "closed" (the router hung
-    // up), "silent" (it stopped answering), "refused" (it refused the login); "" when collected.
+    // up), "silent" (it stopped answering or sent too much), "refused" (it refused the login);
+    // "" when collected.
     std::string_view reason;
     std::string_view status_reply;  // the chunk the statistics step read; "" when none came
     std::string_view bins_reply;    // the chunk the bins step read; "" when none came
+    // For a family that fills a line record: what its replies gave, when they all came; null for
+    // the classic family and for a cycle that did not collect.
+    const LineRecord* line_record = nullptr;
 };
 using CycleObserver = void (*)(const CycleReport& report);
 

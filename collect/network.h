@@ -2,6 +2,7 @@
 // a time, polled rather than waited on, so the worker never blocks on the router.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -38,6 +39,22 @@ std::int32_t receive_bytes(Connection* connection, unsigned char* buffer, std::i
 // One send of the text's bytes before its first zero byte: the bytes sent, or -1. An empty text
 // sends nothing and gives 0. A router that has gone gives -1, never a signal.
 std::int32_t send_text(Connection* connection, std::string_view text);
+
+// One send of size bytes as they are, zero bytes too (telnet's answers hold them): the bytes sent,
+// or -1. A router that has gone gives -1, never a signal.
+std::int32_t send_bytes(Connection* connection, const void* bytes, std::size_t size);
+
+// What wait_readable saw.
+enum class ReadWait {
+    readable,  // bytes can be read, or the router has closed the connection (a read then gives 0)
+    timed_out,
+    stopped,  // a stop was requested for the calling thread
+    failed,
+};
+
+// Waits up to ms milliseconds until the connection can be read without blocking, or a stop is
+// requested for the calling thread (runtime/stop.h), whichever comes first.
+ReadWait wait_readable(Connection* connection, std::uint32_t ms);
 
 // Closes the socket and releases the connection; null is ignored.
 void close_connection(Connection* connection);

@@ -143,6 +143,29 @@ std::int32_t send_text(Connection* connection, std::string_view text) {
     return count < 0 ? -1 : static_cast<std::int32_t>(count);
 }
 
+std::int32_t send_bytes(Connection* connection, const void* bytes, std::size_t size) {
+    if (size == 0) return 0;
+    if (connection == nullptr) return -1;
+    ssize_t count = send(connection->socket_fd, bytes, size, MSG_NOSIGNAL);
+    return count < 0 ? -1 : static_cast<std::int32_t>(count);
+}
+
+ReadWait wait_readable(Connection* connection, std::uint32_t ms) {
+    if (connection == nullptr) return ReadWait::failed;
+    if (stop_requested()) return ReadWait::stopped;
+    const NativeWaitHandle stop = stop_wait_handle();
+    pollfd waits[2] = {{connection->socket_fd, POLLIN, 0},
+                       {static_cast<int>(stop.value), POLLIN, 0}};
+    const nfds_t count = stop.present() ? 2 : 1;
+    const int timeout = ms > 0x7FFFFFFFu ? -1 : static_cast<int>(ms);
+    int ready = poll(waits, count, timeout);
+    while (ready < 0 && errno == EINTR) ready = poll(waits, count, timeout);
+    if (ready < 0) return ReadWait::failed;
+    if (stop_requested() || (count == 2 && waits[1].revents != 0)) return ReadWait::stopped;
+    if (ready == 0) return ReadWait::timed_out;
+    return ReadWait::readable;  // also POLLHUP and POLLERR: the read tells what happened
+}
+
 void close_connection(Connection* connection) {
     if (connection == nullptr) return;
     close(connection->socket_fd);

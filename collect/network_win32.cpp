@@ -154,6 +154,51 @@ std::int32_t send_text(Connection* connection, std::string_view text) {
     return count == SOCKET_ERROR ? -1 : count;
 }
 
+std::int32_t send_bytes(Connection* connection, const void* bytes, std::size_t size) {
+    if (size == 0) return 0;
+    if (connection == nullptr) return -1;
+    const int count =
+        send(connection->socket, static_cast<const char*>(bytes), static_cast<int>(size), 0);
+    return count == SOCKET_ERROR ? -1 : count;
+}
+
+ReadWait wait_readable(Connection* connection, std::uint32_t ms) {
+    if (connection == nullptr) return ReadWait::failed;
+    if (stop_requested()) return ReadWait::stopped;
+    // Bytes waiting, or a close that an earlier event already told of, need no wait.
+    if (connection_event(connection) == data_network_event || connection_closed(connection))
+        return ReadWait::readable;
+    const WSAEVENT readable_event = WSACreateEvent();
+    if (readable_event == WSA_INVALID_EVENT) return ReadWait::failed;
+    ReadWait result = ReadWait::failed;
+    // FD_READ is signalled at once when bytes are already waiting, FD_CLOSE when the router has
+    // gone; the socket stays non-blocking after the event is released.
+    if (WSAEventSelect(connection->socket, readable_event, FD_READ | FD_CLOSE) == 0) {
+        const NativeWaitHandle stop = stop_wait_handle();
+        const HANDLE events[2] = {readable_event, reinterpret_cast<HANDLE>(stop.value)};
+        const DWORD count = stop.present() ? 2 : 1;
+        const auto started = GetTickCount64();
+        for (;;) {
+            // Without a stop event the flag is looked at every flag_check_ms.
+            DWORD wait_ms = ms;
+            if (!stop.present() && wait_ms > flag_check_ms) wait_ms = flag_check_ms;
+            const DWORD woke = WaitForMultipleObjects(count, events, FALSE, wait_ms);
+            if (stop_requested() || woke == WAIT_OBJECT_0 + 1) {
+                result = ReadWait::stopped;
+            } else if (woke == WAIT_OBJECT_0) {
+                result = ReadWait::readable;
+            } else if (woke == WAIT_TIMEOUT) {
+                if (!stop.present() && GetTickCount64() - started < ms) continue;
+                result = ReadWait::timed_out;
+            }
+            break;
+        }
+    }
+    WSAEventSelect(connection->socket, nullptr, 0);
+    WSACloseEvent(readable_event);
+    return result;
+}
+
 void close_connection(Connection* connection) {
     if (connection == nullptr) return;
     closesocket(connection->socket);

@@ -10,15 +10,20 @@
 #include <string_view>
 
 #include "collect/network.h"
+#include "routers/router_families.h"
 #include "runtime/option_words.h"
 #include "runtime/version.h"
 
 namespace {
 
 constexpr const char* description =
-    "kelvastats-collect: keeps the record of an ADSL line without a window. At each interval it\n"
-    "connects to the router, asks \"show adsl\" and \"adsl showbins\" and appends one line to\n"
-    "kelvastats.csv and to kelvabins.csv in DIR, the same lines as the KelvaStats window writes.";
+    "kelvastats-collect: keeps the record of a DSL line without a window. At each interval it\n"
+    "connects to the router, asks for the line's status and its bit loading, and appends one line\n"
+    "to each of two logs in DIR. With --router classic (the default) it asks \"show adsl\" and\n"
+    "\"adsl showbins\" and writes kelvastats.csv and kelvabins.csv, the same lines as the "
+    "KelvaStats\n"
+    "window. With --router broadcom (xdslctl) or --router draytek (vdsl status) it logs in as\n"
+    "--user and writes kelvaline.csv and kelvatones.csv.";
 
 constexpr const char* footer =
     "The password never goes on the command line. It is the first line of --password-file FILE,\n"
@@ -34,7 +39,8 @@ constexpr const char* footer =
     "\n"
     "Exit status: 0 when stopped, or when --once collected; 1 when a log cannot be created (or\n"
     "the network cannot start); 2 when a setting is refused, an option is unknown or there is no\n"
-    "password; 3 when --once ended without its collection (the reason is on standard error).";
+    "password; 3 when --once ended without its collection (the reason is on standard error: a\n"
+    "router that refused the login is one).";
 
 // A decimal number of digits only, at most `max`; nullopt for anything else.
 std::optional<std::int32_t> whole_number(std::string_view text, std::int32_t max) {
@@ -121,6 +127,15 @@ ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
         app.add_option("--metrics", options.metrics_file,
                        "after every cycle, the latest figures in Prometheus's text format")
             ->type_name("FILE");
+        app.add_option("--router", options.router,
+                       "the router's family: classic, broadcom (xdslctl) or draytek (vdsl status)")
+            ->capture_default_str()
+            ->type_name("NAME");
+        app.add_option("--user", options.user,
+                       "the login name that the broadcom and draytek families answer the router's "
+                       "login prompt with")
+            ->capture_default_str()
+            ->type_name("NAME");
         app.add_flag("--once", options.once,
                      "one cycle, then exit: 0 when it collected, 3 when it did not");
         try {
@@ -156,5 +171,10 @@ ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
     if (std::string why = address_refusal(options.address); !why.empty())
         return refused(std::move(why));
     if (options.directory.empty()) return refused("--directory is empty");
+    if (find_router_family(options.router) == nullptr)
+        return refused("--router takes one of " + router_family_names() + ", not \"" +
+                       options.router + "\"");
+    if (options.user.find_first_of("\r\n") != std::string::npos || options.user.empty())
+        return refused("--user takes a login name on one line, not an empty one");
     return parsed;
 }

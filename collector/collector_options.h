@@ -18,6 +18,8 @@ struct CollectorOptions {
     std::string directory = ".";        // where the two logs go
     std::string password_file;          // empty when not given
     std::string metrics_file;           // empty when not given
+    std::string router = "classic";     // the router family, a name of routers/router_families.h
+    std::string user = "admin";         // the login name the families with a login prompt ask for
     bool once = false;
 };
 

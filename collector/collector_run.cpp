@@ -15,6 +15,7 @@
 #include "collector/console_calls.h"
 #include "collector/metrics.h"
 #include "collector/stop_requests.h"
+#include "routers/router_families.h"
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
@@ -84,9 +85,12 @@ void write_metrics(const CycleReport& report) {
 void after_cycle(const CycleReport& report) {
     last_cycle_collected = report.collected;
     last_cycle_reason = report.reason;
-    if (report.reason == "refused")
-        print_error_line(
-            concat(format_date("%hh:%ii", current_date()), " Login refused: check the password"));
+    if (report.reason == "refused") {
+        const bool classic = settings.router_family.load() == 0;
+        print_error_line(concat(format_date("%hh:%ii", current_date()), " ",
+                                classic ? "Login refused: check the password"
+                                        : "the router refused the user name or password"));
+    }
     if (!metrics_path.empty()) write_metrics(report);
     if (report.reason == "refused" && pause_after_failure) {
         sleep_ms(refused_retry_pause_ms);
@@ -114,6 +118,12 @@ void fill_settings(const CollectorOptions& options, const std::string& password)
     settings.interval_ms = options.interval_minutes * ms_per_minute;
     settings.alarm_threshold = options.alarm_threshold;
     settings.password = password;
+    settings.user_name = options.user;
+    const auto families = router_families();
+    for (std::size_t i = 0; i < families.size(); ++i) {
+        if (families[i]->name == options.router)
+            settings.router_family = static_cast<std::int32_t>(i);
+    }
     pause_after_failure = options.interval_minutes == 0 && !options.once;
     if (options.once) {
         // One cycle: the worker's loop ends after it, with no interval to wait first.

@@ -40,6 +40,7 @@ void zero_settings() {
     settings.first_collection = 0;
     settings.worker_started = 0;
     settings.user_name.clear();
+    settings.router_family = 0;
 }
 
 void reset_settings_to_defaults() {

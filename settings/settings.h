@@ -49,6 +49,9 @@ struct Settings {
     Int32 first_collection{0};
     Int32 worker_started{0};
     std::string user_name;
+    // The router family the worker speaks to, by its place in the collector's list of families;
+    // 0, the default, is the classic family of the window program.
+    Int32 router_family{0};
 };
 
 extern Settings settings;
