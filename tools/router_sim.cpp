@@ -1,5 +1,5 @@
 // The simulated router: one thread polls the listener and every session, answers each line the
-// client sends the way the router's command-line interface would, and shapes the replies by the
+// client sends the way the family's command-line interface would, and shapes the replies by the
 // configured faults.
 #include "tools/router_sim.h"
 
@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "tools/broadcom_replies.h"
+#include "tools/draytek_replies.h"
 #include "tools/sim_socket.h"
 
 namespace {
@@ -23,6 +25,55 @@ constexpr std::string_view prompt_text = "> ";
 constexpr std::string_view unknown_command_text = "Unknown command\r\n> ";
 constexpr std::string_view filler_line = "..............................\r\n";
 constexpr int listen_backlog = 16;
+
+// What the broadcom and draytek families print around their replies. A refused login goes back
+// to the step after_refusal.
+enum class LoginStep { user, password, done };
+
+struct FamilyTexts {
+    std::string_view negotiation;  // telnet options offered on connect, before the greeting
+    std::string_view greeting;
+    std::string_view password_prompt;  // after the echoed user name
+    std::string_view accepted;         // a banner and the prompt
+    std::string_view refused;
+    LoginStep after_refusal = LoginStep::user;
+    std::string_view prompt;
+    std::string_view unknown_command;  // the error line before the prompt
+};
+
+// A BusyBox telnetd's offer (DO ECHO, DO NAWS, WILL ECHO, WILL SGA), then the CLI of a BCM963381
+// gateway; a wrong login starts again at "Login:".
+constexpr FamilyTexts broadcom_texts = {
+    "\xff\xfd\x01\xff\xfd\x1f\xff\xfb\x01\xff\xfb\x03",
+    "BCM963381 Broadband Router\r\nLogin: ",
+    "Password: ",
+    "\r\n\r\nBroadcom CPE command-line interface: type help for its commands\r\n\r\n > ",
+    "\r\nLogin incorrect\r\nLogin: ",
+    LoginStep::user,
+    broadcom_prompt,
+    "Command not found.\r\n",
+};
+
+// The Vigor console: a wrong password is asked for again.
+constexpr FamilyTexts draytek_texts = {
+    "",
+    "\r\nAccount:",
+    "Password: ",
+    "\r\n  Type ? for command help\r\n\r\nDrayTek> ",
+    "\r\nPassword: ",
+    LoginStep::password,
+    draytek_prompt,
+    "% Unknown command.\r\n",
+};
+
+// Where the client's telnet commands (its refusals of the broadcom family's offer) stand in its
+// bytes, so that they can be left out of its lines.
+enum class TelnetInput { text, command, option, subnegotiation, subnegotiation_command };
+constexpr unsigned char telnet_iac = 255;
+constexpr unsigned char telnet_sb = 250;
+constexpr unsigned char telnet_se = 240;
+constexpr unsigned char telnet_will = 251;
+constexpr unsigned char telnet_dont = 254;
 constexpr std::size_t receive_chunk_bytes = 4096;
 
 enum class PieceKind { data, close, reset };
@@ -32,6 +83,8 @@ struct Piece {
     std::string bytes;
     int wait_ms = 0;
     bool continuing = false;  // the rest of a piece that did not go out in one send
+    // Goes out with what follows it, outside lockstep: an echo, a telnet negotiation.
+    bool unpaced = false;
 };
 
 struct Session {
@@ -47,6 +100,9 @@ struct Session {
     bool input_since_piece = false;
     bool wants_writable = false;
     int collection = -1;
+    LoginStep step = LoginStep::user;
+    std::string user;
+    TelnetInput telnet = TelnetInput::text;
     std::string line;
     std::deque<Piece> pieces;
     Clock::time_point head_since;
@@ -179,15 +235,110 @@ struct RouterSim::Impl {
         }
     }
 
+    const FamilyTexts& texts() const {
+        return options.family == SimFamily::draytek ? draytek_texts : broadcom_texts;
+    }
+
+    // Queues bytes that are no reply point's: an echo, a prompt, the telnet negotiation.
+    void say(Session& session, std::string_view bytes, bool unpaced = false) {
+        if (session.silent || bytes.empty()) return;
+        Piece piece{PieceKind::data, std::string(bytes), 0};
+        piece.unpaced = unpaced;
+        queue(session, std::move(piece));
+    }
+
     void greet(Session& session) {
         session.parked = false;
-        reply(session, ReplyPoint::greeting, std::string(greeting_text));
+        if (options.family == SimFamily::classic) {
+            reply(session, ReplyPoint::greeting, std::string(greeting_text));
+            return;
+        }
+        say(session, texts().negotiation, true);
+        reply(session, ReplyPoint::greeting, std::string(texts().greeting));
+    }
+
+    // The collection a bit table shows: the session's last status reply's, else the next one.
+    int bins_collection(const Session& session) {
+        if (session.collection >= 0) return session.collection;
+        std::lock_guard lock(mutex);
+        return collections;
+    }
+
+    int next_collection(Session& session) {
+        std::lock_guard lock(mutex);
+        session.collection = collections++;
+        return session.collection;
+    }
+
+    void exit_session(Session& session) {
+        session.exiting = true;
+        update_record(session, [](SessionRecord& r) { r.completed = true; });
+        if (!session.silent && options.close_on_exit)
+            queue(session, Piece{PieceKind::close, {}, 0});
+    }
+
+    // The broadcom and draytek families: the user name, the password, then commands, each line
+    // echoed as a terminal would show it (the password excepted).
+    void answer_prompt_line(Session& session, const std::string& line) {
+        if (session.exiting) return;
+        const FamilyTexts& family = texts();
+        if (session.step == LoginStep::user) {
+            session.user = line;
+            session.step = LoginStep::password;
+            say(session, line + "\r\n" + std::string(family.password_prompt), true);
+            return;
+        }
+        if (session.step == LoginStep::password) {
+            if (!options.refuse_logins && session.user == options.user &&
+                line == options.password) {
+                log(session, "user \"" + session.user + "\" logged in");
+                session.step = LoginStep::done;
+                update_record(session, [](SessionRecord& r) { r.logged_in = true; });
+                reply(session, ReplyPoint::login, std::string(family.accepted));
+            } else {
+                log(session, "login refused for user \"" + session.user + "\"");
+                session.step = family.after_refusal;
+                reply(session, ReplyPoint::login, std::string(family.refused));
+            }
+            return;
+        }
+        log(session, "<- \"" + line + "\"");
+        say(session, line + "\r\n", true);
+        const std::string prompt(family.prompt);
+        const bool broadcom = options.family == SimFamily::broadcom;
+        if (line == (broadcom ? "xdslctl info --stats" : "vdsl status")) {
+            const LineCollection state = line_collection(options.line, next_collection(session));
+            log(session, "status of collection " + std::to_string(state.collection) +
+                             " with CRC counter " + std::to_string(state.counts.crc.down));
+            reply(session, ReplyPoint::status,
+                  (broadcom ? broadcom_stats_reply(state) : draytek_status_reply(state)) + prompt);
+        } else if (!broadcom && line == "vdsl status more") {
+            const LineCollection state = line_collection(options.line, bins_collection(session));
+            reply(session, ReplyPoint::status, draytek_status_more_reply(state) + prompt);
+        } else if (line == (broadcom ? "xdslctl info --Bits" : "vdsl showbins")) {
+            const LineCollection state = line_collection(options.line, bins_collection(session));
+            reply(session, ReplyPoint::bins,
+                  (broadcom ? broadcom_bits_reply(state) : draytek_showbins_reply(state)) + prompt);
+        } else if (broadcom && line == "xdslctl info --SNR") {
+            const LineCollection state = line_collection(options.line, bins_collection(session));
+            reply(session, ReplyPoint::bins, broadcom_snr_reply(state) + prompt);
+        } else if (line == "exit") {
+            exit_session(session);
+        } else if (line.empty()) {
+            say(session, prompt);
+        } else {
+            say(session, std::string(family.unknown_command) + prompt);
+        }
     }
 
     void answer_line(Session& session, const std::string& line) {
+        if (options.family != SimFamily::classic) {
+            answer_prompt_line(session, line);
+            return;
+        }
         if (session.exiting) return;
         if (!session.logged_in) {
-            if (line == options.password) {
+            if (line == options.password && !options.refuse_logins) {
                 log(session, "password accepted");
                 session.logged_in = true;
                 update_record(session, [](SessionRecord& r) { r.logged_in = true; });
@@ -222,10 +373,7 @@ struct RouterSim::Impl {
             }
             reply(session, ReplyPoint::bins, showbins_reply(variant));
         } else if (line == "exit") {
-            session.exiting = true;
-            update_record(session, [](SessionRecord& r) { r.completed = true; });
-            if (!session.silent && options.close_on_exit)
-                queue(session, Piece{PieceKind::close, {}, 0});
+            exit_session(session);
         } else if (line.empty()) {
             if (!session.silent)
                 queue(session, Piece{PieceKind::data, std::string(prompt_text), 0});
@@ -235,10 +383,59 @@ struct RouterSim::Impl {
         }
     }
 
+    // The client's bytes without its telnet commands (IAC and what belongs to it) and without
+    // telnet's NUL padding; IAC IAC is one 255 byte.
+    static std::string telnet_text(Session& session, const char* bytes, std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto c = static_cast<unsigned char>(bytes[i]);
+            switch (session.telnet) {
+                case TelnetInput::text:
+                    if (c == telnet_iac) {
+                        session.telnet = TelnetInput::command;
+                    } else if (c != 0) {
+                        text.push_back(static_cast<char>(c));
+                    }
+                    break;
+                case TelnetInput::command:
+                    if (c == telnet_iac) {
+                        text.push_back(static_cast<char>(c));
+                        session.telnet = TelnetInput::text;
+                    } else if (c >= telnet_will && c <= telnet_dont) {
+                        session.telnet = TelnetInput::option;
+                    } else {
+                        session.telnet =
+                            c == telnet_sb ? TelnetInput::subnegotiation : TelnetInput::text;
+                    }
+                    break;
+                case TelnetInput::option:
+                    session.telnet = TelnetInput::text;
+                    break;
+                case TelnetInput::subnegotiation:
+                    if (c == telnet_iac) session.telnet = TelnetInput::subnegotiation_command;
+                    break;
+                case TelnetInput::subnegotiation_command:
+                    session.telnet =
+                        c == telnet_se ? TelnetInput::text : TelnetInput::subnegotiation;
+                    break;
+            }
+        }
+        return text;
+    }
+
     // Lines end with "\r", "\n" or "\r\n".
-    void take_input(Session& session, const char* bytes, std::size_t count) {
+    void take_input(Session& session, const char* received, std::size_t received_count) {
         session.input_since_piece = true;
-        update_record(session, [&](SessionRecord& r) { r.received.append(bytes, count); });
+        update_record(session,
+                      [&](SessionRecord& r) { r.received.append(received, received_count); });
+        std::string text;
+        const char* bytes = received;
+        std::size_t count = received_count;
+        if (options.family != SimFamily::classic) {
+            text = telnet_text(session, received, received_count);
+            bytes = text.data();
+            count = text.size();
+        }
         for (std::size_t i = 0; i < count; ++i) {
             const char c = bytes[i];
             if (session.skip_line_feed && c == '\n') {
@@ -277,8 +474,8 @@ struct RouterSim::Impl {
             if (!head.continuing) {
                 if (Clock::now() < session.head_since + std::chrono::milliseconds(head.wait_ms))
                     return;
-                if (options.lockstep && head.kind == PieceKind::data && session.sent_any &&
-                    !session.input_since_piece) {
+                if (options.lockstep && head.kind == PieceKind::data && !head.unpaced &&
+                    session.sent_any && !session.input_since_piece) {
                     return;
                 }
             }
@@ -307,9 +504,12 @@ struct RouterSim::Impl {
                 session.wants_writable = true;
                 return;
             }
+            const bool paced = !head.unpaced;
             session.pieces.pop_front();
-            session.sent_any = true;
-            session.input_since_piece = false;
+            if (paced) {
+                session.sent_any = true;
+                session.input_since_piece = false;
+            }
             session.head_since = Clock::now();
         }
     }
@@ -503,6 +703,13 @@ void RouterSim::set_park_from_session(int session) {
         impl_->park_from_session = session;
     }
     if (impl_->wake_fd != no_sim_socket) impl_->wake();
+}
+
+std::optional<SimFamily> sim_family_named(std::string_view name) {
+    if (name == "classic") return SimFamily::classic;
+    if (name == "broadcom") return SimFamily::broadcom;
+    if (name == "draytek") return SimFamily::draytek;
+    return std::nullopt;
 }
 
 std::optional<ReplyPoint> reply_point_named(std::string_view name) {

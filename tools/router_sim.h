@@ -1,6 +1,8 @@
-// A simulated DSL router on a loopback TCP port: it plays the router's command-line interface
-// (password prompt, "show adsl", "adsl showbins", "exit") for the tests and for trying KelvaStats
-// without a router, and can misbehave in the ways a real router or line might.
+// A simulated DSL router on a loopback TCP port: it plays a router's command-line interface for
+// the tests and for trying KelvaStats without a router, and can misbehave in the ways a real
+// router or line might. Three families: the classic router (password prompt, "show adsl", "adsl
+// showbins", "exit"), a Broadcom gateway (telnet negotiation, "Login:", xdslctl) and a DrayTek
+// Vigor ("Account:", vdsl status); the last two report the line of tools/line_model.h.
 #pragma once
 
 #include <array>
@@ -14,14 +16,22 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/line_model.h"
 #include "tools/router_replies.h"
 
+enum class SimFamily {
+    classic,   // "Password:", "show adsl", "adsl showbins"
+    broadcom,  // telnet negotiation, "Login:", "Password:", xdslctl info --stats, --Bits, --SNR
+    draytek,   // "Account:", "Password:", vdsl status, vdsl status more, vdsl showbins
+};
+
 // The replies of one session that faults can shape, in the order a normal dialog meets them.
+// The echo of a command line and the broadcom family's telnet negotiation are not among them.
 enum class ReplyPoint {
-    greeting,  // the password prompt sent on connect
-    login,     // the answer to a password (the command prompt, or an error and the prompt again)
-    status,    // the answer to "show adsl"
-    bins,      // the answer to "adsl showbins"
+    greeting,  // the login prompt sent on connect ("Password:", "Login:", "Account:")
+    login,     // the answer to a password (the command prompt, or an error and a login prompt)
+    status,    // "show adsl", "xdslctl info --stats", "vdsl status" and "vdsl status more"
+    bins,      // "adsl showbins", "xdslctl info --Bits" and "--SNR", "vdsl showbins"
 };
 inline constexpr std::size_t reply_point_count = 4;
 
@@ -56,10 +66,17 @@ struct ReplyFault {
 struct RouterSimOptions {
     std::string address = "127.0.0.1";
     std::uint16_t port = 0;  // 0: a free port, see RouterSim::port
+    SimFamily family = SimFamily::classic;
+    std::string user = "admin";  // the login name of the broadcom and draytek families
     std::string password = "secret";
-    // The error counters of the first "show adsl" reply, and what each later collection adds.
+    // Every login is refused, the right password too, as a router whose account was changed.
+    bool refuse_logins = false;
+    // The error counters of the classic family's first "show adsl" reply, and what each later
+    // collection adds.
     LineCounters first_counters{1200, 30, 2, 0, 0};
     LineCounters counter_growth{50, 3, 0, 0, 0};
+    // The line the broadcom and draytek families report; collection n is the n-th status reply.
+    LineModelOptions line;
     // Lockstep: after the greeting, each piece waits until the client has sent something since
     // the piece before it. A client that answers every chunk then reads every piece on its own.
     bool lockstep = false;
@@ -81,7 +98,7 @@ struct SessionRecord {
     std::string received;                                // every byte the client sent, in order
     std::string sent;                                    // every byte that went out
     std::array<std::string, reply_point_count> replies;  // the last reply shaped at each point
-    bool logged_in = false;
+    bool logged_in = false;  // the user name (where asked for) and the password were accepted
     bool completed = false;  // "exit" was received
     bool ended = false;      // the connection is closed, by either side
 };
@@ -103,7 +120,9 @@ class RouterSim {
     std::string error() const;
 
     std::vector<SessionRecord> sessions() const;
-    // The number of "show adsl" replies sent so far.
+    // The number of status replies sent so far: "show adsl", "xdslctl info --stats" or "vdsl
+    // status" (not "vdsl status more"). The bit table of a session is that of its last status
+    // reply, or of the next collection when it had none.
     int collections() const;
 
     // Wait until this many sessions have been accepted, or have ended; false on timeout.
@@ -123,3 +142,5 @@ class RouterSim {
 
 // Parses a reply point name: "greeting", "login", "status" or "bins".
 std::optional<ReplyPoint> reply_point_named(std::string_view name);
+// Parses a family name: "classic", "broadcom" or "draytek".
+std::optional<SimFamily> sim_family_named(std::string_view name);
