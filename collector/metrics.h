@@ -11,6 +11,8 @@
 
 #include "collect/collection_worker.h"
 #include "stats/bins_log.h"
+#include "stats/line_record.h"
+#include "stats/pending_lines.h"
 
 // One numeric value of the status reply: "   SNR margin down   =\t\t6.1\t dB" gives line 12,
 // label "SNR margin down", value 6.1, unit "dB".
@@ -45,22 +47,35 @@ struct LineFigures {
     std::array<std::uint32_t, 5> error_counters{};
     std::vector<StatusValue> status_values;
 
-    bool has_bins = false;  // the latest bit-loading reply
+    // The latest bit table is either the classic bins reply's (has_bins) or a line record's
+    // (tone_bits not empty): a newer table of either kind replaces the other.
+    bool has_bins = false;
     BinBits bins;
 
-    // Lines waiting for an unwritable log, and lines dropped because too many waited: statistics
-    // log first, then the bins log.
-    std::array<std::int32_t, 2> pending_lines{};
-    std::array<std::int64_t, 2> dropped_lines{};
+    // From the latest line record (present once has_line_record), for the families whose replies
+    // fill one: its words and figures, its tables taken out (line.bits and line.snr stay empty).
+    bool has_line_record = false;
+    LineRecord line;
+    // The latest tables a line record gave: a record without a table keeps the previous one,
+    // except that a record whose state word says the line is not in showtime drops it (it would
+    // describe a line that is gone).
+    std::vector<std::uint8_t> tone_bits;
+    std::vector<double> tone_snr;  // NaN for a tone without a value
+
+    // Lines waiting for an unwritable log, and lines dropped because too many waited, for every
+    // log in the order of log_kinds (stats/pending_lines.h).
+    std::array<std::int32_t, log_kinds.size()> pending_lines{};
+    std::array<std::int64_t, log_kinds.size()> dropped_lines{};
 };
 
 // The figures of a collector that starts now and collects every interval_ms.
 LineFigures start_line_figures(std::int64_t now_unix, std::int32_t interval_ms);
 
-// Takes in what one cycle came to, at now_unix (seconds since 1970, UTC), and the log's pending
+// Takes in what one cycle came to, at now_unix (seconds since 1970, UTC), and the logs' pending
 // lines as stats/pending_lines.h counts them now. A status or bit-loading reply that arrived
 // replaces the figures read from the previous one, even when the cycle did not finish; the
-// figures of a reply that did not come stay as the latest that did.
+// figures of a reply that did not come stay as the latest that did. A line record replaces the
+// previous record's figures whole: a figure it lacks is no longer exposed.
 void record_cycle(LineFigures& figures, const CycleReport& report, std::int64_t now_unix);
 
 // The value of a status line when it is a number, optionally followed by a unit word (letters,
@@ -68,7 +83,12 @@ void record_cycle(LineFigures& figures, const CycleReport& report, std::int64_t 
 // "6dB,3dB", "") is not a number: false. Exposed for testing.
 bool status_number(std::string_view value_text, double& value, std::string& unit);
 
-// The figures in Prometheus's text format (version 0.0.4), every line ended by a line feed.
+// The figures in Prometheus's text format (version 0.0.4), every line ended by a line feed. A line
+// record's figures are named kelvastats_line_*, in base units (rates in bytes per second; dB and
+// dBm stay as the router counts them), with the label direction ("down", "up") where the record
+// has one per direction; its tables share kelvastats_tone_bit_loading and
+// kelvastats_line_bit_loading with the classic family and add kelvastats_tone_snr_decibels. A
+// figure the record lacks has no sample, and a family without samples is left out whole.
 std::string metrics_text(const LineFigures& figures);
 
 // A label value as the text format wants it between its quotes: backslash, double quote and line

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 
 #include "harness/temp_dir.h"
@@ -56,6 +58,8 @@ TEST(Metrics, SimulatedRouterGivesItsCountersAndBitsInTextPromtoolAccepts) {
              std::string("kelvastats_collections_total 1\n"),
              std::string("kelvastats_missed_cycles_total{reason=\"unreachable\"} 1\n"),
              std::string("kelvastats_missed_cycles_total{reason=\"silent\"} 0\n"),
+             std::string("kelvastats_missed_cycles_total{reason=\"refused\"} 0\n"),
+             std::string("kelvastats_pending_log_lines{log=\"tones\"} 0\n"),
              std::string("kelvastats_last_cycle_collected 0\n"),
              "kelvastats_last_collection_timestamp_seconds " + std::to_string(start_unix + 60) +
                  "\n",
@@ -69,6 +73,154 @@ TEST(Metrics, SimulatedRouterGivesItsCountersAndBitsInTextPromtoolAccepts) {
 
     if (!have_promtool()) GTEST_SKIP() << no_promtool;
     EXPECT_EQ(promtool_remarks(text), "");
+}
+
+// Every figure a line record holds, with 4096 tones (VDSL2 17a) in both tables.
+LineRecord full_record() {
+    LineRecord record;
+    record.state = "Showtime";
+    record.mode = "VDSL2";
+    record.profile = "17a";
+    record.rate = {79999, 19999};
+    record.attainable = {104152, 33472};
+    record.snr_margin = {"6.1", "-0.5"};
+    record.attenuation = {"12.5", "0"};
+    record.power = {"14.5", "-7.1"};
+    record.fec = {123456789012, 17};
+    record.crc = {4242, 1};
+    record.hec = {0, 0};
+    record.es = {61, 2};
+    record.ses = {3, 0};
+    record.uas = {27, 27};
+    record.bits.resize(4096);
+    record.snr.resize(4096);
+    for (std::size_t tone = 0; tone < 4096; ++tone) {
+        record.bits[tone] = static_cast<std::uint8_t>(tone % 16);
+        record.snr[tone] = tone < 32 ? NAN : 10.5 + static_cast<double>(tone % 40) / 2;
+    }
+    return record;
+}
+
+bool has(const std::string& text, std::string_view part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Metrics, LineRecordFiguresGetBaseUnitsAndDirectionsAndPromtoolAcceptsFullTables) {
+    reset_pending_log_lines();
+    LineFigures figures = start_line_figures(start_unix, 60000);
+    const LineRecord record = full_record();
+    record_cycle(figures, {true, "", "", "", &record}, start_unix + 60);
+    record_cycle(figures, {false, "refused", "", ""}, start_unix + 120);
+    const std::string text = metrics_text(figures);
+    for (const std::string_view sample : {
+             "kelvastats_line_showtime 1\n",
+             "kelvastats_line_info{state=\"Showtime\",mode=\"VDSL2\",profile=\"17a\"} 1\n",
+             "kelvastats_line_sync_rate_bytes_per_second{direction=\"down\"} 9999875\n",
+             "kelvastats_line_sync_rate_bytes_per_second{direction=\"up\"} 2499875\n",
+             "kelvastats_line_attainable_rate_bytes_per_second{direction=\"up\"} 4184000\n",
+             "kelvastats_line_snr_margin_decibels{direction=\"down\"} 6.1\n",
+             "kelvastats_line_snr_margin_decibels{direction=\"up\"} -0.5\n",
+             "kelvastats_line_attenuation_decibels{direction=\"up\"} 0\n",
+             "kelvastats_line_output_power_dbm{direction=\"up\"} -7.1\n",
+             "kelvastats_line_fec_errors_total{direction=\"down\"} 123456789012\n",
+             "kelvastats_line_crc_errors_total{direction=\"down\"} 4242\n",
+             "kelvastats_line_hec_errors_total{direction=\"up\"} 0\n",
+             "kelvastats_line_errored_seconds_total{direction=\"down\"} 61\n",
+             "kelvastats_line_severely_errored_seconds_total{direction=\"down\"} 3\n",
+             "kelvastats_line_unavailable_seconds_total{direction=\"up\"} 27\n",
+             "kelvastats_tone_bit_loading{tone=\"4095\"} 15\n",
+             "kelvastats_line_bit_loading 30720\n",
+             "kelvastats_tone_snr_decibels{tone=\"32\"} 26.5\n",
+             "kelvastats_tone_snr_decibels{tone=\"4095\"} 18\n",
+             "kelvastats_missed_cycles_total{reason=\"refused\"} 1\n",
+             "kelvastats_last_cycle_collected 0\n",
+         }) {
+        EXPECT_TRUE(has(text, sample)) << sample << "not in the text";
+    }
+    // A tone without an SNR value has no sample, not a made-up one.
+    EXPECT_FALSE(has(text, "kelvastats_tone_snr_decibels{tone=\"31\"}"));
+
+    if (!have_promtool()) GTEST_SKIP() << no_promtool;
+    EXPECT_EQ(promtool_remarks(text), "");
+}
+
+TEST(Metrics, FiguresALaterRecordLacksVanishAndTablesGoWhenTheLineGoes) {
+    LineFigures figures = start_line_figures(start_unix, 60000);
+    const LineRecord full = full_record();
+    record_cycle(figures, {true, "", "", "", &full}, start_unix + 60);
+
+    // Still up, without tables (Broadcom's SNR comes hourly) and with half its figures; a
+    // decibel text that is not plain is no figure either.
+    LineRecord partial;
+    partial.state = "Showtime";
+    partial.rate.down = 80000;
+    partial.snr_margin.down = "6,1";
+    partial.crc.up = 2;
+    record_cycle(figures, {true, "", "", "", &partial}, start_unix + 120);
+    std::string text = metrics_text(figures);
+    EXPECT_TRUE(
+        has(text, "kelvastats_line_sync_rate_bytes_per_second{direction=\"down\"} 10000000\n"));
+    EXPECT_FALSE(has(text, "kelvastats_line_sync_rate_bytes_per_second{direction=\"up\"}"));
+    EXPECT_TRUE(has(text, "kelvastats_line_crc_errors_total{direction=\"up\"} 2\n"));
+    EXPECT_FALSE(has(text, "kelvastats_line_crc_errors_total{direction=\"down\"}"));
+    EXPECT_TRUE(has(text, "kelvastats_line_info{state=\"Showtime\"} 1\n"));
+    for (const std::string_view gone :
+         {"kelvastats_line_snr_margin_decibels", "kelvastats_line_attainable_rate",
+          "kelvastats_line_fec_errors_total", "kelvastats_line_output_power_dbm"}) {
+        EXPECT_FALSE(has(text, gone)) << gone;
+    }
+    EXPECT_TRUE(has(text, "kelvastats_tone_bit_loading{tone=\"4095\"} 15\n"));
+    EXPECT_TRUE(has(text, "kelvastats_tone_snr_decibels{tone=\"4095\"} 18\n"));
+
+    // The line goes down: its tables go with it; a record without a state says nothing of it.
+    LineRecord down;
+    down.state = "Idle";
+    record_cycle(figures, {true, "", "", "", &down}, start_unix + 180);
+    text = metrics_text(figures);
+    EXPECT_TRUE(has(text, "kelvastats_line_showtime 0\n"));
+    EXPECT_FALSE(has(text, "tone_bit_loading") || has(text, "tone_snr") ||
+                 has(text, "kelvastats_line_bit_loading"));
+    const LineRecord nothing;
+    record_cycle(figures, {true, "", "", "", &nothing}, start_unix + 240);
+    text = metrics_text(figures);
+    EXPECT_FALSE(has(text, "kelvastats_line_showtime") || has(text, "kelvastats_line_info"));
+}
+
+TEST(Metrics, ARecordsBitTableAndAClassicOneShareOneFamilyNeverTwo) {
+    LineFigures figures = start_line_figures(start_unix, 60000);
+    const LineRecord record = full_record();
+    record_cycle(figures, {true, "", "", showbins_reply(3), nullptr}, start_unix + 60);
+    record_cycle(figures, {true, "", "", "", &record}, start_unix + 120);
+    std::string text = metrics_text(figures);
+    EXPECT_TRUE(has(text, "kelvastats_line_bit_loading 30720\n"));
+    record_cycle(figures, {true, "", "", showbins_reply(3), nullptr}, start_unix + 180);
+    text = metrics_text(figures);
+    EXPECT_TRUE(has(text, "kelvastats_line_bit_loading " + std::to_string(showbins_total(3))));
+    EXPECT_FALSE(has(text, "kelvastats_tone_bit_loading{tone=\"4095\"}"));
+    EXPECT_EQ(text.find("# TYPE kelvastats_tone_bit_loading"),
+              text.rfind("# TYPE kelvastats_tone_bit_loading"));
+}
+
+TEST(Metrics, ToneSnrTextReadsBackAsTheSameDouble) {
+    LineFigures figures = start_line_figures(start_unix, 60000);
+    LineRecord record;
+    record.snr = {26.5,   -0.5, 0.0625, 33.5625,   0.1 + 0.2, 1e-7,   123456.7, -0.0, 1e12,
+                  -12.25, 6.1,  99.99,  1.0 / 3.0, 0.0001,    5e-324, 1e300,    NAN,  INFINITY};
+    record_cycle(figures, {true, "", "", "", &record}, start_unix + 60);
+    const std::string text = metrics_text(figures);
+    for (std::size_t tone = 0; tone < record.snr.size(); ++tone) {
+        const std::string sample =
+            "kelvastats_tone_snr_decibels{tone=\"" + std::to_string(tone) + "\"} ";
+        const std::size_t at = text.find(sample);
+        if (!std::isfinite(record.snr[tone])) {
+            EXPECT_EQ(at, std::string::npos) << tone;
+            continue;
+        }
+        ASSERT_NE(at, std::string::npos) << tone;
+        const std::string number =
+            text.substr(at + sample.size(), text.find('\n', at) - at - sample.size());
+        EXPECT_EQ(std::strtod(number.c_str(), nullptr), record.snr[tone]) << number;
+    }
 }
 
 TEST(Metrics, LabelsWithQuotesBackslashesLineFeedsAndBadBytesAreEscaped) {

@@ -1,10 +1,13 @@
-// Feeds arbitrary bytes as the router's two replies to the collector's figures and checks that
-// the text follows Prometheus's text format as its parsers read it: valid UTF-8, one "# HELP" and
-// one "# TYPE" before each family's samples, no family twice, no series twice, label values
-// closed and escaped with only \\, \" and \n, and every value a plain number.
+// Feeds arbitrary bytes as the router's two replies, and as the words, figures and tables of a
+// line record, to the collector's figures and checks that the text follows Prometheus's text format
+// as its parsers read it: valid UTF-8, one "# HELP" and one "# TYPE" before each family's samples,
+// no family twice, no series twice, label values closed and escaped with only \\, \" and \n, and
+// every value a plain number.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 #include <string_view>
@@ -132,6 +135,62 @@ void expect_exposition(std::string_view text) {
     }
 }
 
+// Takes the next `size` bytes of input (fewer at its end).
+std::string_view take(std::string_view& input, std::size_t size) {
+    const std::string_view part = input.substr(0, size);
+    input.remove_prefix(part.size());
+    return part;
+}
+
+std::uint64_t take_number(std::string_view& input) {
+    std::uint64_t number = 0;
+    const std::string_view bytes = take(input, sizeof number);
+    std::memcpy(&number, bytes.data(), bytes.size());
+    return number;
+}
+
+// A record whose every part comes from the input: words of any bytes, decibel texts that may
+// not be plain, rates and counts of any size, present or not, and tables of any values (NaN,
+// infinities, denormals) and lengths.
+LineRecord fuzzed_record(std::string_view input) {
+    LineRecord record;
+    const std::uint64_t present = take_number(input);
+    std::size_t bit = 0;
+    const auto next = [&present, &bit] { return (present >> (bit++ % 64) & 1) != 0; };
+    const auto word = [&input] { return std::string(take(input, take_number(input) % 12)); };
+    record.state = word();
+    record.mode = word();
+    record.profile = word();
+    for (PerDirection<std::string>* decibels :
+         {&record.snr_margin, &record.attenuation, &record.power}) {
+        decibels->down = word();
+        decibels->up = word();
+    }
+    for (PerDirection<RateKbits>* rate : {&record.rate, &record.attainable}) {
+        if (next()) rate->down = static_cast<std::int64_t>(take_number(input));
+        if (next()) rate->up = static_cast<std::int64_t>(take_number(input));
+    }
+    for (PerDirection<RunningCount>* count :
+         {&record.fec, &record.crc, &record.hec, &record.es, &record.ses, &record.uas}) {
+        if (next()) count->down = take_number(input);
+        if (next()) count->up = take_number(input);
+    }
+    // As many tones as the bytes left can fill (up to 4096), so that short inputs stay fast.
+    const std::size_t tones = std::min<std::size_t>(take_number(input) % 4097, input.size());
+    if (next()) {
+        for (const char bits : take(input, tones))
+            record.bits.push_back(static_cast<std::uint8_t>(bits));
+    }
+    if (next()) {
+        record.snr.resize(std::min(tones, input.size() / sizeof(double)));
+        for (double& snr : record.snr) {
+            const std::uint64_t pattern = take_number(input);
+            std::memcpy(&snr, &pattern, sizeof snr);
+        }
+    }
+    return record;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -141,6 +200,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineFigures figures = start_line_figures(1796000000, 60000);
     record_cycle(figures, {true, "", reply, reply}, 1796000060);
     record_cycle(figures, {false, reply.substr(0, 40), "", ""}, 1796000120);
+    expect_exposition(metrics_text(figures));
+    // The line record after the classic replies: both kinds of figure side by side, a bit table
+    // in place of the other, a record that drops figures.
+    const LineRecord record = fuzzed_record(input);
+    record_cycle(figures, {true, "", "", "", &record}, 1796000180);
+    expect_exposition(metrics_text(figures));
+    const LineRecord second = fuzzed_record(input.substr(input.size() / 2));
+    record_cycle(figures, {true, "", "", reply, &second}, 1796000240);
     expect_exposition(metrics_text(figures));
     return 0;
 }
