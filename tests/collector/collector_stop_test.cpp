@@ -231,4 +231,33 @@ TEST_F(CollectorStop, TermAtEachStageEndsWithinTheLimitWithWholeLines) {
     }
 }
 
+TEST_F(CollectorStop, TermInTheMiddleOfALongReplyEndsWithinTheLimitAndLogsNothingOfIt) {
+    // The Broadcom router's 4096-tone table goes out in pieces a minute apart: the collector is
+    // reading it when the signal comes.
+    RouterSimOptions options;
+    options.family = SimFamily::broadcom;
+    ReplyFault& bins_fault = options.faults[static_cast<std::size_t>(ReplyPoint::bins)];
+    bins_fault.chunks = 20;
+    bins_fault.chunk_pause_ms = 60000;
+    std::promise<void> asked;
+    options.log = [&asked, done = false](std::string_view event) mutable {
+        if (!done && event.ends_with("<- \"xdslctl info --Bits\"")) {
+            done = true;
+            asked.set_value();
+        }
+    };
+    RouterSim router(options);
+    ASSERT_TRUE(router.start()) << router.error();
+    std::vector<std::string> words = arguments(router.port(), "1");
+    words.insert(words.end(), {"--router", "broadcom"});
+    CollectorProcess collector(words, path("err"));
+    ASSERT_EQ(asked.get_future().wait_for(stage_wait_limit), std::future_status::ready);
+    const auto [status, took] = collector.terminate();
+    EXPECT_EQ(status, 0) << read_file_bytes(path("err"));
+    EXPECT_LE(took, end_limit);
+    // The collection had not ended: neither log has a line of it, nor a line begun.
+    EXPECT_FALSE(std::filesystem::exists(path("kelvaline.csv")));
+    EXPECT_FALSE(std::filesystem::exists(path("kelvatones.csv")));
+}
+
 }  // namespace
