@@ -5,16 +5,20 @@
 # but 127.0.0.1 can ever be reached. A collection takes about 1.2 s (four passes of 300 ms), so
 # the default soak of 2,000 collections takes about 40 minutes.
 #
-# Usage: collector_figures.sh KELVASTATS_COLLECT ROUTER_SIM [COLLECTIONS] [IDLE_SECONDS]
-# Prints "figure: value" lines; exit status 1 when a limit is not held.
+# Usage: collector_figures.sh KELVASTATS_COLLECT ROUTER_SIM [COLLECTIONS] [IDLE_SECONDS] [FAMILY]
+# FAMILY is the router family both play (classic, broadcom or draytek; broadcom and draytek play a
+# VDSL2 17a line of 4096 tones). Prints "figure: value" lines; exit status 1 when a limit is not
+# held.
 set -euo pipefail
 
 collector=$(realpath "$1")
 router_sim=$(realpath "$2")
 soak_collections=${3:-2000}
 idle_s=${4:-20}
+family=${5:-classic}
 rss_limit_kib=$((8 * 1024))
 growth_limit_kib=256
+cpu_limit_ms=2  # one collection's processor time, all threads, connect to the logs' last byte
 wait_limit_s=30
 
 if [ -z "${KELVA_FIGURES_IN_NAMESPACE:-}" ]; then
@@ -35,14 +39,22 @@ source "$(dirname "$0")/process_figures.sh"
 open_files() { find "/proc/$1/fd" -mindepth 1 | wc -l; }
 # Context switches of every thread of the process so far, voluntary and not.
 all_switches() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { total += $2 } END { print total }'; }
-collections() { grep -c '^[0-9][0-9]/' "$work/run/kelvabins.csv" 2>/dev/null || echo 0; }
+# The family's log of one line per collection, and how its lines begin.
+if [ "$family" = classic ]; then
+  collection_log=kelvabins.csv line_start='^[0-9][0-9]/'
+else
+  collection_log=kelvaline.csv line_start='^[0-9]{4}-'
+fi
+collections() { grep -Ec "$line_start" "$work/run/$collection_log" 2>/dev/null || echo 0; }
+# Processor time of the process so far, user and system, in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 at_least() { [ "$(collections)" -ge "$1" ]; }
 
 # Starts the collector in $work/run with the interval $1 (minutes); its pid in $collect.
 start_collector() {
   rm -rf "$work/run"
   mkdir -p "$work/run"
-  "$collector" --address 127.0.0.1 --port "$router_port" --interval "$1" \
+  "$collector" --router "$family" --address 127.0.0.1 --port "$router_port" --interval "$1" \
     --directory "$work/run" --password-file "$work/password" >"$work/collect.out" 2>"$work/collect.err" &
   collect=$!
   pids+=("$collect")
@@ -55,13 +67,15 @@ stop_collector() {
 }
 
 printf 'secret\n' >"$work/password"
-start_router_sim "$router_sim" || { cat "$work/router.log"; exit 1; }
+start_router_sim "$router_sim" --router "$family" || { cat "$work/router.log"; exit 1; }
 
 # The soak: back-to-back collections.
 start_collector 0
 poll_until at_least 1 || { echo "no collection: $(cat "$work/collect.err")"; exit 1; }
 rss_first=$(rss_kib "$collect")
 files_first=$(open_files "$collect")
+ticks_first=$(cpu_ticks "$collect")
+collections_first=$(collections)
 early=$((soak_collections / 10))
 while ! at_least "$early"; do sleep 5; done
 rss_early=$(rss_kib "$collect")
@@ -72,17 +86,26 @@ while ! at_least "$soak_collections"; do
 done
 rss_last=$(rss_kib "$collect")
 files_last=$(open_files "$collect")
+ticks_last=$(cpu_ticks "$collect")
+collections_last=$(collections)
 peak=$(hwm_kib "$collect")
 done_collections=$(collections)
 stop_collector
 echo "resident size: $rss_first KiB after the first collection, $rss_early KiB after $early," \
   "$rss_last KiB after $done_collections, peak $peak KiB"
 echo "open files: $files_first after the first collection, $files_early after $early, $files_last after $done_collections"
+cpu_ms=$(awk -v t=$((ticks_last - ticks_first)) -v n=$((collections_last - collections_first)) \
+  -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", (n > 0 ? 1000 * t / hz / n : 0) }')
+echo "processor time per collection ($family): $cpu_ms ms over $((collections_last - collections_first)) collections"
+awk -v ms="$cpu_ms" -v limit="$cpu_limit_ms" 'BEGIN { exit !(ms < limit) }' ||
+  fail "a collection took $cpu_ms ms of processor time"
 [ "$peak" -lt "$rss_limit_kib" ] || fail "resident size over 8 MiB"
 [ $((rss_last - rss_early)) -le "$growth_limit_kib" ] || fail "resident size grew by $((rss_last - rss_early)) KiB"
 [ "$files_first" -eq "$files_last" ] || fail "open files went from $files_first to $files_last"
-lines=$(grep -c '^[0-9][0-9]/' "$work/run/kelvastats.csv")
-[ "$lines" -ge "$done_collections" ] || fail "$done_collections bins lines but only $lines statistics lines"
+if [ "$family" = classic ]; then
+  lines=$(grep -c '^[0-9][0-9]/' "$work/run/kelvastats.csv")
+  [ "$lines" -ge "$done_collections" ] || fail "$done_collections bins lines but only $lines statistics lines"
+fi
 
 # Between collections: every thread waits without waking.
 start_collector 1

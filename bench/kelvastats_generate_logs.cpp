@@ -1,6 +1,11 @@
 // kelvastats-generate-logs: writes logs of a long run at one collection a minute, through the
-// program's own two log steps with a hand-set clock and the simulated router's replies, for the
+// program's own log steps with a hand-set clock and the simulated router's replies, for the
 // report's benchmark and its screenshot. The same arguments always give the same logs.
+//
+// With --router broadcom or draytek it writes the line and tones logs instead: each minute the
+// simulated router's replies for its line model (tools/line_model.h, a VDSL2 17a line by default,
+// with bitswap every minute and a retrain every few days) go through the family's own readers
+// and the line step, as the collector's would.
 //
 // The line it pretends to watch: error counters that grow irregularly (more in the evening, in
 // bursts), a retrain every ten days that resets the counters and costs the upper tones bits for a
@@ -16,13 +21,18 @@
 
 #include "harness/quiet_calls.h"
 #include "report/wall_minutes.h"
+#include "routers/router_families.h"
 #include "runtime/date.h"
 #include "runtime/file_layer.h"
 #include "settings/settings.h"
 #include "stats/bins_log.h"
+#include "stats/line_step.h"
 #include "stats/pending_lines.h"
 #include "stats/statistics_log.h"
 #include "stats/status_line.h"
+#include "tools/broadcom_replies.h"
+#include "tools/draytek_replies.h"
+#include "tools/line_model.h"
 #include "tools/router_replies.h"
 
 namespace {
@@ -94,10 +104,55 @@ Gaps some_gaps(std::int32_t days, Dice& dice) {
 int usage() {
     std::fputs(
         "Usage: kelvastats-generate-logs DIR [--days N] [--start YYYY-MM-DD]\n"
+        "                                [--router broadcom|draytek [--line adsl2plus|vdsl17a]]\n"
         "Appends N days (default 365) of collections at one a minute, from the start day\n"
-        "(default 2026-01-01), to kelvastats.csv and kelvabins.csv in DIR.\n",
+        "(default 2026-01-01), to kelvastats.csv and kelvabins.csv in DIR; with --router, to\n"
+        "kelvaline.csv and kelvatones.csv, the logs of that family.\n",
         stderr);
     return 1;
+}
+
+// The replies the family's router gives for the line at one collection, in the order of the
+// family's commands; the hourly ones only when `hourly`.
+std::vector<std::string> family_replies(const RouterFamily& family, const LineCollection& line,
+                                        bool hourly) {
+    if (family.name == "broadcom") {
+        return {broadcom_stats_reply(line), broadcom_bits_reply(line),
+                hourly ? broadcom_snr_reply(line) : std::string()};
+    }
+    return {draytek_status_reply(line), draytek_status_more_reply(line),
+            draytek_showbins_reply(line)};
+}
+
+// The line and tones logs of `days` at one collection a minute, the clock in winter time.
+int generate_line_logs(const RouterFamily& family, LineKind kind, std::int32_t days,
+                       WallMinute start) {
+    LineModelOptions model;
+    model.kind = kind;
+    // A retrain every two to six days, as a line with an occasional fault has.
+    model.train_shortest = 2 * minutes_per_day;
+    model.train_spread = 4 * minutes_per_day;
+    const auto began = std::chrono::steady_clock::now();
+    const std::int64_t minutes = static_cast<std::int64_t>(days) * minutes_per_day;
+    for (std::int64_t minute = 0; minute < minutes; ++minute) {
+        const StampFields now = stamp_fields(static_cast<WallMinute>(start + minute));
+        clock_now = {now.year, now.month, now.day, now.hour, now.minute, 0};
+        const LineCollection line = line_collection(model, static_cast<int>(minute));
+        const std::vector<std::string> replies =
+            family_replies(family, line, now.minute == 0 || minute == 0);
+        LineRecord record;
+        for (std::size_t command = 0; command < family.commands.size(); ++command) {
+            if (family.commands[command].hourly && replies[command].empty()) continue;
+            family.read_reply(command, replies[command], record);
+        }
+        write_line_logs(record);
+    }
+    close_all_files();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::printf("%lld collections in %.1f s (%.1f us each)\n", static_cast<long long>(minutes),
+                seconds, seconds * 1e6 / static_cast<double>(minutes));
+    return 0;
 }
 
 }  // namespace
@@ -106,9 +161,16 @@ int main(int argc, char** argv) {
     std::string dir;
     std::int32_t days = 365;
     WallMinute start = read_day("2026-01-01");
+    const RouterFamily* family = nullptr;
+    LineKind line = LineKind::vdsl17a;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
-        if (arg == "--days" && k + 1 < argc) {
+        if (arg == "--router" && k + 1 < argc) {
+            family = find_router_family(argv[++k]);
+            if (family == nullptr || family->user_prompt.empty()) return usage();
+        } else if (arg == "--line" && k + 1 < argc) {
+            if (!line_kind_named(argv[++k], line)) return usage();
+        } else if (arg == "--days" && k + 1 < argc) {
             days = std::stoi(argv[++k]);
         } else if (arg == "--start" && k + 1 < argc) {
             start = read_day(argv[++k]);
@@ -131,6 +193,7 @@ int main(int argc, char** argv) {
     reset_pending_log_lines();
     reset_collection_status();
     set_clock_source(&read_clock);
+    if (family != nullptr) return generate_line_logs(*family, line, days, start);
 
     // The clock changes of the start's year: the last Sundays of March and October, 02:00.
     const int year = stamp_fields(start).year;

@@ -43,9 +43,9 @@ start_xvfb() {
 }
 
 # The simulated router ($1) on a free port of router_address, which goes to router_port
-# (log: $work/router.log).
+# (log: $work/router.log); the arguments after it are its own.
 start_router_sim() {
-  "${runner[@]}" "$1" --address "$router_address" --port 0 --quiet >"$work/router.log" 2>&1 &
+  "${runner[@]}" "$1" --address "$router_address" --port 0 --quiet "${@:2}" >"$work/router.log" 2>&1 &
   pids+=("$!")
   poll_until grep -qF "listening on $router_address:" "$work/router.log" || return 1
   router_port=$(sed -n "s/.*listening on ${router_address//./\\.}:\([0-9]*\).*/\1/p" "$work/router.log")

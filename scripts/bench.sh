@@ -32,4 +32,7 @@ echo "== The running program"
 echo "== The headless collector"
 "$root/bench/collector_figures.sh" "$build/collector/kelvastats-collect" \
   "$build/tools/kelvastats-router-sim" "${KELVA_COLLECTOR_SOAK:-200}" || status=1
+echo "== The headless collector, Broadcom family (VDSL2 17a, 4096 tones)"
+"$root/bench/collector_figures.sh" "$build/collector/kelvastats-collect" \
+  "$build/tools/kelvastats-router-sim" "${KELVA_COLLECTOR_SOAK:-200}" 20 broadcom || status=1
 exit $status

@@ -13,8 +13,6 @@ namespace {
 constexpr std::int64_t seconds_per_collection = 60;
 // A retrain takes the line away for about this long; the router counts it as unavailable.
 constexpr std::uint64_t retrain_outage_seconds = 45;
-constexpr int first_train_length = 20;
-constexpr int train_length_spread = 40;
 constexpr int bitswaps_per_collection = 3;
 
 // Band plan 998ADE17 with US0, as a 17a line trains on it: the tones of each band that carry data.
@@ -65,15 +63,15 @@ struct Train {
     int start = 0;  // its first collection
 };
 
-int train_length(std::uint32_t seed, int train) {
-    return spread_of(seed, train_length_salt, static_cast<std::uint32_t>(train), 0,
-                     first_train_length, train_length_spread);
+int train_length(const LineModelOptions& options, int train) {
+    return spread_of(options.seed, train_length_salt, static_cast<std::uint32_t>(train), 0,
+                     std::max(1, options.train_shortest), std::max(1, options.train_spread));
 }
 
-Train train_of(std::uint32_t seed, int collection) {
+Train train_of(const LineModelOptions& options, int collection) {
     Train train;
-    while (train.start + train_length(seed, train.number) <= collection) {
-        train.start += train_length(seed, train.number);
+    while (train.start + train_length(options, train.number) <= collection) {
+        train.start += train_length(options, train.number);
         ++train.number;
     }
     return train;
@@ -270,7 +268,7 @@ LineCollection line_collection(const LineModelOptions& options, int collection) 
         return line;
     }
     line.showtime = true;
-    const Train train = train_of(seed, collection);
+    const Train train = train_of(options, collection);
     const auto t = static_cast<std::uint32_t>(train.number);
     line.train = train.number;
     line.collection_in_train = collection - train.start;
@@ -311,7 +309,7 @@ LineCollection line_collection(const LineModelOptions& options, int collection) 
     line.total_counts = line.counts;
     for (int earlier = 0; earlier < train.number; ++earlier)
         add_counts(line.total_counts,
-                   counts_in_train(options, earlier, train_length(seed, earlier) - 1));
+                   counts_in_train(options, earlier, train_length(options, earlier) - 1));
     const std::uint64_t outage = boot_training_seconds(seed) +
                                  retrain_outage_seconds * static_cast<std::uint64_t>(train.number);
     line.total_counts.uas.down += outage;

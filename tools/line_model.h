@@ -19,6 +19,10 @@ struct LineModelOptions {
     // The line never trains: no rates, no tables, and only the unavailable seconds grow.
     bool down = false;
     std::uint32_t seed = 1;
+    // Each training lasts from train_shortest to train_shortest + train_spread - 1 collections:
+    // 20 to 59 by default, so that a test sees retrains; a long generated run takes days.
+    int train_shortest = 20;
+    int train_spread = 40;
 };
 
 template <typename Value>
