@@ -112,6 +112,16 @@ int usage() {
     return 1;
 }
 
+// Closes the logs and says how long the run took.
+int ended(std::int64_t collections, std::chrono::steady_clock::time_point began) {
+    close_all_files();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::printf("%lld collections in %.1f s (%.1f us each)\n", static_cast<long long>(collections),
+                seconds, seconds * 1e6 / static_cast<double>(collections));
+    return 0;
+}
+
 // The replies the family's router gives for the line at one collection, in the order of the
 // family's commands; the hourly ones only when `hourly`.
 std::vector<std::string> family_replies(const RouterFamily& family, const LineCollection& line,
@@ -147,12 +157,7 @@ int generate_line_logs(const RouterFamily& family, LineKind kind, std::int32_t d
         }
         write_line_logs(record);
     }
-    close_all_files();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf("%lld collections in %.1f s (%.1f us each)\n", static_cast<long long>(minutes),
-                seconds, seconds * 1e6 / static_cast<double>(minutes));
-    return 0;
+    return ended(minutes, began);
 }
 
 }  // namespace
@@ -243,10 +248,5 @@ int main(int argc, char** argv) {
         write_bins();
         ++collections;
     }
-    close_all_files();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf("%lld collections in %.1f s (%.1f us each)\n", static_cast<long long>(collections),
-                seconds, seconds * 1e6 / static_cast<double>(collections));
-    return 0;
+    return ended(collections, began);
 }

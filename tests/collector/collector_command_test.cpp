@@ -149,6 +149,7 @@ TEST_F(CollectorCommand, RefusedSettingsExitTwoWithOneLineBeforeAnyConnection) {
         {"--password secret", "there is no --password"},
         {"--password=secret", "there is no --password"},
         {"--speed 3" + password, "unknown option --speed"},
+        {"--router zyxel" + password, "--router takes one of classic, broadcom, draytek"},
         // Taken as "--metrics --once", it would name a file "--once" and collect for ever.
         {"--metrics= --once" + password, "--metrics= has no value"},
         {"--password-file " + path("none"), "cannot read the password file"},
