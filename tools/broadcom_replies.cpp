@@ -199,7 +199,12 @@ std::string showtime_stats(const LineCollection& line) {
     add(text, "Training Status:\tShowtime");
     add(text, "\t\tDown\t\tUp");
     const auto decibels = [&text](std::string_view label, const DownUp<std::int32_t>& tenths) {
-        add_pair(text, label, " " + decibel_text(tenths.down), " " + decibel_text(tenths.up));
+        // Each figure after one blank, as xdslctl aligns them. Appended, not "literal + string",
+        // which GCC 12 at -O3 warns about wrongly (-Wrestrict).
+        std::string down(" "), up(" ");
+        down.append(decibel_text(tenths.down));
+        up.append(decibel_text(tenths.up));
+        add_pair(text, label, down, up);
     };
     decibels("SNR (dB):\t", line.snr_margin_tenths);
     decibels("Attn(dB):\t", line.attenuation_tenths);
