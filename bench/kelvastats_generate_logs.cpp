@@ -153,7 +153,7 @@ int generate_line_logs(const RouterFamily& family, LineKind kind, std::int32_t d
         LineRecord record;
         for (std::size_t command = 0; command < family.commands.size(); ++command) {
             if (family.commands[command].hourly && replies[command].empty()) continue;
-            family.read_reply(command, replies[command], record);
+            family.commands[command].read_reply(replies[command], record);
         }
         write_line_logs(record);
     }

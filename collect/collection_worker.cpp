@@ -196,7 +196,7 @@ CycleEnd run_family_cycle(const RouterFamily& family, CycleOutcome& outcome) {
     settings.dialog_finished = 1;
     if (hourly) hourly_sent_in = hour;
     for (std::size_t k = 0; k < replies.size(); ++k) {
-        family.read_reply(commands[k], replies[k], outcome.record);
+        family.commands[commands[k]].read_reply(replies[k], outcome.record);
     }
     if (write_line_logs(outcome.record) == LogStep::program_ends) return CycleEnd::program_ends;
     outcome.has_record = true;

@@ -8,6 +8,7 @@
 #include "collect/network.h"
 #include "collect/router_dialog.h"
 #include "collect/telnet_filter.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -21,19 +22,11 @@ constexpr std::string_view password_prompt = "password:";
 constexpr std::array<std::string_view, 4> user_prompts = {
     "login:", "username:", "user:", "account:"};
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Whether text, less the blanks at its end, ends with word in any case.
 bool ends_with_word(std::string_view text, std::string_view word) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    if (text.size() < word.size()) return false;
-    const std::string_view tail = text.substr(text.size() - word.size());
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (lower(tail[i]) != lower(word[i])) return false;
-    }
-    return true;
+    return text.size() >= word.size() &&
+           equals_ignoring_case(text.substr(text.size() - word.size()), word);
 }
 
 class Session {

@@ -36,28 +36,11 @@ void dialog_step() {
     settings.dialog_state = wrapping_add(state, 1);
 }
 
-namespace {
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool contains_word(std::string_view text, std::string_view word) {
-    for (std::size_t start = 0; start + word.size() <= text.size(); ++start) {
-        std::size_t i = 0;
-        while (i < word.size() && lower(text[start + i]) == word[i]) ++i;
-        if (i == word.size()) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 bool login_refused(std::string_view answer) {
     constexpr std::array<std::string_view, 4> failures = {"incorrect", "denied", "invalid",
                                                           "failed"};
     for (const std::string_view word : failures) {
-        if (contains_word(answer, word)) return true;
+        if (contains_ignoring_case(answer, word)) return true;
     }
     // The prompt the answer ends with: its last line, without the blanks after the colon.
     const std::size_t line_end = answer.find_last_of("\r\n");
@@ -68,7 +51,7 @@ bool login_refused(std::string_view answer) {
     if (prompt.empty() || prompt.back() != ':') return false;
     constexpr std::array<std::string_view, 4> asks = {"password", "login", "user", "account"};
     for (const std::string_view word : asks) {
-        if (contains_word(prompt, word)) return true;
+        if (contains_ignoring_case(prompt, word)) return true;
     }
     return false;
 }

@@ -19,29 +19,15 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/text.h"
+
 namespace {
 
 constexpr std::array<FamilyCommand, 3> commands = {{
-    {"xdslctl info --stats", false},
-    {"xdslctl info --Bits", false},
-    {"xdslctl info --SNR", true},
+    {"xdslctl info --stats", false, &read_broadcom_stats},
+    {"xdslctl info --Bits", false, &read_broadcom_bits},
+    {"xdslctl info --SNR", true, &read_broadcom_snr},
 }};
-
-void read_reply(std::size_t command, std::string_view reply, LineRecord& record) {
-    switch (command) {
-        case 0:
-            read_broadcom_stats(reply, record);
-            break;
-        case 1:
-            read_broadcom_bits(reply, record);
-            break;
-        case 2:
-            read_broadcom_snr(reply, record);
-            break;
-        default:
-            break;
-    }
-}
 
 // The longest mode text kept; the router's own names are far shorter ("VDSL2 Annex B").
 constexpr std::size_t mode_text_limit = 40;
@@ -62,33 +48,21 @@ bool is_alnum(char c) {
     return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string_view trim(std::string_view text) {
     while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
     return text;
 }
 
-bool equal_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 bool starts_nocase(std::string_view text, std::string_view start) {
-    return text.size() >= start.size() && equal_nocase(text.substr(0, start.size()), start);
+    return text.size() >= start.size() && equals_ignoring_case(text.substr(0, start.size()), start);
 }
 
 // Where `word` starts in text, compared without regard to case; npos when it is not there.
 std::size_t find_nocase(std::string_view text, std::string_view word) {
     if (word.empty() || text.size() < word.size()) return std::string_view::npos;
     for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        if (equal_nocase(text.substr(at, word.size()), word)) return at;
+        if (equals_ignoring_case(text.substr(at, word.size()), word)) return at;
     }
     return std::string_view::npos;
 }
@@ -98,7 +72,7 @@ bool label_is(std::string_view label, std::string_view name) {
     std::size_t k = 0;
     for (const char c : label) {
         if (is_blank(c)) continue;
-        if (k == name.size() || lower(c) != name[k]) return false;
+        if (k == name.size() || ascii_lower(c) != name[k]) return false;
         ++k;
     }
     return k == name.size();
@@ -226,8 +200,9 @@ void read_rate_pair(std::string_view text, PerDirection<RateKbits>& rate) {
 // is the one that carries the line's data: bearer or path 0, the fast or interleaved channel.
 bool is_data_path(std::string_view label_kind, std::string_view path) {
     if (label_kind == "channel") {
-        return equal_nocase(path, "fast") || equal_nocase(path, "intr") ||
-               equal_nocase(path, "interleave") || equal_nocase(path, "interleaved");
+        return equals_ignoring_case(path, "fast") || equals_ignoring_case(path, "intr") ||
+               equals_ignoring_case(path, "interleave") ||
+               equals_ignoring_case(path, "interleaved");
     }
     return path == "0";
 }
@@ -240,7 +215,7 @@ bool block_heading(std::string_view line, std::string_view& name) {
     if (before.find(':') != std::string_view::npos) return false;
     constexpr std::string_view word = "time";
     if (before.size() < word.size() ||
-        !equal_nocase(before.substr(before.size() - word.size()), word)) {
+        !equals_ignoring_case(before.substr(before.size() - word.size()), word)) {
         return false;
     }
     const std::string_view rest = before.substr(0, before.size() - word.size());
@@ -323,9 +298,9 @@ void read_profile(std::string_view values, StatsScan& scan) {
     if (scan.profile) return;
     std::string_view rest = values;
     std::string_view word = next_word(rest);
-    if (equal_nocase(word, "profile")) word = next_word(rest);
+    if (equals_ignoring_case(word, "profile")) word = next_word(rest);
     // Broadcom's own name for the 35b profile.
-    if (equal_nocase(word, "brcmpriv1")) word = "35b";
+    if (equals_ignoring_case(word, "brcmpriv1")) word = "35b";
     if (word.empty() || word.size() > profile_text_limit) return;
     if (!std::all_of(word.begin(), word.end(), is_alnum)) return;
     scan.profile = std::string(word);
@@ -458,7 +433,6 @@ const RouterFamily broadcom_family = {
         "Technicolor, newer DrayTek)",
     .user_prompt = "Login:",
     .commands = commands,
-    .read_reply = &read_reply,
 };
 
 // The reply of "xdslctl info --stats" (older firmware: adslctl, xdslcmd; the same layout):

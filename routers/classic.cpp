@@ -9,5 +9,4 @@ const RouterFamily classic_family = {
         "window program",
     .user_prompt = {},
     .commands = {},
-    .read_reply = nullptr,
 };

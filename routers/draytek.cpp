@@ -10,29 +10,15 @@
 #include <string_view>
 #include <utility>
 
+#include "runtime/text.h"
+
 namespace {
 
 constexpr std::array<FamilyCommand, 3> commands = {{
-    {"vdsl status", false},
-    {"vdsl status more", false},
-    {"vdsl showbins", false},
+    {"vdsl status", false, &read_draytek_status},
+    {"vdsl status more", false, &read_draytek_status_more},
+    {"vdsl showbins", false, &read_draytek_showbins},
 }};
-
-void read_reply(std::size_t command, std::string_view reply, LineRecord& record) {
-    switch (command) {
-        case 0:
-            read_draytek_status(reply, record);
-            break;
-        case 1:
-            read_draytek_status_more(reply, record);
-            break;
-        case 2:
-            read_draytek_showbins(reply, record);
-            break;
-        default:
-            break;
-    }
-}
 
 // ---- Text of the console ---------------------------------------------------------------------
 
@@ -44,17 +30,6 @@ bool is_blank(char c) {
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
-}
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_word(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
 }
 
 std::string_view skip_blanks(std::string_view text) {
@@ -96,7 +71,7 @@ bool ends_with_label(std::string_view before, std::string_view label) {
             if (!is_blank(before[i - 1])) return false;
             while (i > 0 && is_blank(before[i - 1])) --i;
         } else {
-            if (lower(before[i - 1]) != lower(label[j - 1])) return false;
+            if (ascii_lower(before[i - 1]) != ascii_lower(label[j - 1])) return false;
             --i;
         }
         --j;
@@ -149,11 +124,12 @@ RateKbits leading_rate(std::string_view value) {
     if (!number) return std::nullopt;
     const std::string_view unit = take_word(value);
     constexpr auto largest = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (same_word(unit, "kbps")) {
+    if (equals_ignoring_case(unit, "kbps")) {
         if (*number > largest) return std::nullopt;
         return static_cast<std::int64_t>(*number);
     }
-    if (same_word(unit, "mbps") || same_word(unit, "gbps")) return std::nullopt;
+    if (equals_ignoring_case(unit, "mbps") || equals_ignoring_case(unit, "gbps"))
+        return std::nullopt;
     return static_cast<std::int64_t>(*number / 1000 + (*number % 1000 >= 500 ? 1 : 0));
 }
 
@@ -273,13 +249,13 @@ bool is_profile(std::string_view word) {
     if (word.size() < 2 || word.size() > 3) return false;
     for (std::size_t i = 0; i + 1 < word.size(); ++i)
         if (!is_digit(word[i])) return false;
-    const char letter = lower(word.back());
+    const char letter = ascii_lower(word.back());
     return letter >= 'a' && letter <= 'd';
 }
 
 std::string lowered(std::string_view word) {
     std::string text(word);
-    for (char& c : text) c = lower(c);
+    for (char& c : text) c = ascii_lower(c);
     return text;
 }
 
@@ -383,9 +359,9 @@ constexpr std::array<CounterLabel, 6> counter_labels = {{
 std::size_t find_words(std::string_view line, std::string_view first, std::string_view second) {
     std::string_view rest = line;
     for (std::string_view word = take_word(rest); !word.empty(); word = take_word(rest)) {
-        if (!same_word(word, first)) continue;
+        if (!equals_ignoring_case(word, first)) continue;
         std::string_view after = rest;
-        if (same_word(take_word(after), second))
+        if (equals_ignoring_case(take_word(after), second))
             return static_cast<std::size_t>(word.data() - line.data());
     }
     return std::string_view::npos;
@@ -412,11 +388,12 @@ struct BinsLayout {
 };
 
 ToneColumn column_of(std::string_view word) {
-    if (same_word(word, "Bin") || same_word(word, "Tone") || same_word(word, "Index") ||
-        same_word(word, "Carrier"))
+    if (equals_ignoring_case(word, "Bin") || equals_ignoring_case(word, "Tone") ||
+        equals_ignoring_case(word, "Index") || equals_ignoring_case(word, "Carrier"))
         return ToneColumn::tone;
-    if (same_word(word, "SNR")) return ToneColumn::snr;
-    if (same_word(word, "Bi") || same_word(word, "Bit") || same_word(word, "Bits"))
+    if (equals_ignoring_case(word, "SNR")) return ToneColumn::snr;
+    if (equals_ignoring_case(word, "Bi") || equals_ignoring_case(word, "Bit") ||
+        equals_ignoring_case(word, "Bits"))
         return ToneColumn::bits;
     return ToneColumn::other;
 }
@@ -608,7 +585,6 @@ const RouterFamily draytek_family = {
     .devices = "DrayTek Vigor modems and routers (vdsl status: Vigor 130, 165, 166, 2760, 2862)",
     .user_prompt = "Account:",
     .commands = commands,
-    .read_reply = &read_reply,
 };
 
 void read_draytek_status(std::string_view reply, LineRecord& record) {

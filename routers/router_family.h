@@ -14,6 +14,10 @@ struct FamilyCommand {
     // Sent in the first cycle and then in the first cycle of every later hour only (a long table
     // the line's figures need no more often).
     bool hourly = false;
+    // Reads the reply to this command into record. Called once per command sent, in order, on a
+    // record that starts empty each cycle; a reply is the text between the echoed command line
+    // and the prompt, and may be cut short or hold anything.
+    void (*read_reply)(std::string_view reply, LineRecord& record) = nullptr;
 };
 
 struct RouterFamily {
@@ -24,8 +28,4 @@ struct RouterFamily {
     // count (the classic one), which the worker plays without any of what follows.
     std::string_view user_prompt;
     std::span<const FamilyCommand> commands;
-    // Reads the reply to commands[command] into record. Called once per command sent, in order,
-    // on a record that starts empty each cycle; a reply is the text between the echoed command
-    // line and the prompt, and may be cut short or hold anything.
-    void (*read_reply)(std::size_t command, std::string_view reply, LineRecord& record) = nullptr;
 };

@@ -170,6 +170,25 @@ bool equals(std::string_view a, std::string_view b) {
     return as_text(a) == as_text(b);
 }
 
+char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    }
+    return true;
+}
+
+bool contains_ignoring_case(std::string_view text, std::string_view word) {
+    for (std::size_t start = 0; start + word.size() <= text.size(); ++start) {
+        if (equals_ignoring_case(text.substr(start, word.size()), word)) return true;
+    }
+    return false;
+}
+
 MemoryBlock allocate_block(std::int32_t size) {
     MemoryBlock block;
     if (size <= 0) return block;

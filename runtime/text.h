@@ -66,6 +66,11 @@ std::int32_t truncate_to_int(double value);
 
 bool equals(std::string_view a, std::string_view b);
 
+// ASCII letters only, as routers print their words; other bytes compare as they are.
+char ascii_lower(char c);
+bool equals_ignoring_case(std::string_view a, std::string_view b);
+bool contains_ignoring_case(std::string_view text, std::string_view word);
+
 // A zero-filled raw byte block; a size of 0 or less gives no block (bytes null, size 0).
 struct MemoryBlock {
     std::unique_ptr<unsigned char[]> bytes;

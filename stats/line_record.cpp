@@ -1,11 +1,9 @@
 // The line record's two helpers: the showtime test and the plain decimal text.
 #include "stats/line_record.h"
 
-namespace {
+#include "runtime/text.h"
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
@@ -14,15 +12,7 @@ bool is_digit(char c) {
 }  // namespace
 
 bool line_in_showtime(const LineRecord& record) {
-    constexpr std::string_view word = "showtime";
-    const std::string_view state = record.state;
-    if (state.size() < word.size()) return false;
-    for (std::size_t start = 0; start + word.size() <= state.size(); ++start) {
-        std::size_t i = 0;
-        while (i < word.size() && lower(state[start + i]) == word[i]) ++i;
-        if (i == word.size()) return true;
-    }
-    return false;
+    return contains_ignoring_case(record.state, "showtime");
 }
 
 std::string plain_decimal(std::string_view text) {
