@@ -23,12 +23,20 @@ struct LineModelOptions {
     // 20 to 59 by default, so that a test sees retrains; a long generated run takes days.
     int train_shortest = 20;
     int train_spread = 40;
+    // Errors as a line in a home meets them: CRC errors and errored seconds mostly in the evening
+    // hours (19:00 to 22:59, when the margin also dips) and in rare bursts of a few minutes, few
+    // otherwise. Off, they trickle in evenly through the day.
+    bool error_bursts = false;
+    // The minute of the day (0 to 1439) of collection 0, which places the evening hours; every
+    // later collection is one minute on.
+    int first_minute_of_day = 0;
 };
 
 template <typename Value>
 struct DownUp {
     Value down{};  // what the modem receives (the router's near end)
     Value up{};    // what the exchange receives (the far end)
+    bool operator==(const DownUp&) const = default;
 };
 
 // The tones first to last, both included.
@@ -42,6 +50,7 @@ struct ToneBand {
 // ES, SES and UAS are seconds (errored, severely errored, unavailable).
 struct LineCounts {
     DownUp<std::uint64_t> fec, crc, hec, es, ses, uas;
+    bool operator==(const LineCounts&) const = default;
 };
 
 // The line at one collection. The figures a router prints in dB or dBm are kept in tenths so that
@@ -75,6 +84,7 @@ struct LineCollection {
     // The SNR of every tone in dB, a multiple of 1/16; 0 on tones outside the downstream bands,
     // which the modem does not measure. Empty when down.
     std::vector<double> snr_db;
+    bool operator==(const LineCollection&) const = default;
 };
 
 std::int32_t tone_count(LineKind kind);
@@ -89,7 +99,39 @@ std::string_view line_profile(LineKind kind);
 bool line_kind_named(std::string_view name, LineKind& kind);
 
 // The line at collection n (0, 1, 2 ...). The same options and n always give the same figures.
+// Each call works out the trainings and counters from collection 0 on: a long run walks the line
+// with a LineWalker instead.
 LineCollection line_collection(const LineModelOptions& options, int collection);
+
+// The line collection after collection, at a small cost for each: at(n) gives what
+// line_collection(options, n) gives, cheaply when n is the collection after the previous call's
+// (or the same one), and by working it out from collection 0 for any other n.
+class LineWalker {
+  public:
+    explicit LineWalker(const LineModelOptions& options);
+    const LineCollection& at(int collection);
+
+  private:
+    void seek(int collection);
+    void step();
+    void begin_train(int number, int start);
+    void fill(int collection);
+
+    LineModelOptions options_;
+    std::vector<std::int32_t> down_tones_;  // every downstream tone, lowest first
+    int current_ = -1;                      // the collection line_ holds; -1 before any
+    int train_start_ = 0;                   // the first collection of line_.train
+    int train_length_ = 0;                  // its collections
+    std::vector<std::uint8_t> trained_bits_;
+    std::vector<double> snr_ripple_;  // dB, of each downstream tone in down_tones_'s order
+    LineCounts counts_;               // at current_, since the line came up
+    LineCounts earlier_counts_;       // the last counts of every earlier training, added up
+    LineCollection line_;
+};
+
+// The first collection from `from` on that begins a later training (one whose line is
+// `retrained`); -1 for a line that is down.
+int next_retrain(const LineModelOptions& options, int from);
 
 // The bit table with the upstream tones set to 0: what a router that shows the downstream bits
 // only (DrayTek's showbins) prints.
