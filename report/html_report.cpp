@@ -35,10 +35,6 @@ svg { width: 100%; height: auto; display: block; }
 .key { display: inline-block; width: 10px; height: 10px; margin: 0 3px 0 10px; vertical-align: -1px; }
 )";
 
-std::string counted(std::int64_t count, const char* one, const char* many) {
-    return decimal(count) + " " + (count == 1 ? one : many);
-}
-
 std::int64_t reply_not_numbers(const StatisticsFigures& stats) {
     std::int64_t count = 0;
     for (const ReplyColumn& column : stats.columns)
@@ -46,9 +42,15 @@ std::int64_t reply_not_numbers(const StatisticsFigures& stats) {
     return count;
 }
 
+}  // namespace
+
+std::string counted(std::int64_t count, const char* one, const char* many) {
+    return decimal(count) + " " + (count == 1 ? one : many);
+}
+
 std::string quality_rows(const char* name, const LogQuality& quality, const Spacings& spacings,
-                         std::int64_t not_numbers, const std::string& extra,
-                         const std::string& extra_handling) {
+                         std::int64_t not_numbers, const std::vector<QualityNote>& notes,
+                         LogLayout layout) {
     std::string html = "<tr><th colspan=\"2\">" + std::string(name) + "</th></tr>";
     const auto row = [&](const std::string& what, const std::string& handling) {
         html += "<tr><td>" + escaped(what) + "</td><td>" + escaped(handling) + "</td></tr>";
@@ -73,25 +75,68 @@ std::string quality_rows(const char* name, const LogQuality& quality, const Spac
     if (quality.outside_period > 0)
         row(counted(quality.outside_period, "line", "lines") + " outside --since/--until",
             "left out");
-    if (quality.other_column_count > 0)
+    const bool classic = layout == LogLayout::classic;
+    if (quality.other_column_count > 0 && classic)
         row(counted(quality.other_column_count, "line", "lines") +
                 " with a column count unlike the "
                 "first line's " +
                 decimal(quality.usual_columns) + " (the router's reply changed)",
             "read by position; columns beyond the first line's layout are not charted");
+    if (quality.other_column_count > 0 && !classic)
+        row(counted(quality.other_column_count, "line", "lines") +
+                " with a column count unlike their header's",
+            "read as far as the header names their columns");
     if (not_numbers > 0)
         row(counted(not_numbers, "value", "values") + " that should be numbers and are not",
             "left out of the figures");
     if (spacings.backwards() > 0)
         row(counted(spacings.backwards(), "time", "times") +
-                " the clock went backwards (a clock "
-                "change, such as the repeated hour when daylight saving time ends)",
+                (classic ? " the clock went backwards (a clock change, such as the repeated "
+                           "hour when daylight saving time ends)"
+                         : " the clock was set back with no change of its UTC offset (a clock "
+                           "put right, not daylight saving time)"),
             "kept in file order; charted at their own time, not counted as gaps");
-    if (!extra.empty()) row(extra, extra_handling);
+    for (const QualityNote& note : notes) row(note.found, note.handling);
     return html;
 }
 
-}  // namespace
+std::string timeline_rows(const Spacings& timeline, const GapTotals& gaps,
+                          const std::string& collections) {
+    std::string html;
+    const auto row = [&](const std::string& name, const std::string& value) {
+        html += "<tr><th>" + name + "</th><td>" + escaped(value) + "</td></tr>";
+    };
+    row("Period", timeline.collections() == 0
+                      ? "none"
+                      : format_stamp(timeline.first()) + " to " + format_stamp(timeline.last()));
+    row("Collections", collections);
+    const std::int32_t median = timeline.median();
+    row("Typical interval", median < 0 ? "none" : decimal(median) + " min (the median spacing)");
+    row("Gaps", decimal(static_cast<std::int64_t>(gaps.gaps.size())) + ", " +
+                    counted(gaps.missing, "collection", "collections") + " missing");
+    return html;
+}
+
+std::string longest_gaps_table(const Spacings& timeline, const std::vector<Gap>& gaps) {
+    std::string html;
+    if (!gaps.empty()) {
+        std::vector<Gap> longest = gaps;
+        std::stable_sort(longest.begin(), longest.end(),
+                         [](const Gap& a, const Gap& b) { return a.minutes > b.minutes; });
+        if (longest.size() > 10) longest.resize(10);
+        html +=
+            "<p class=\"note\">The longest gaps:</p><table><tr><th>after</th><th>until</th>"
+            "<th>minutes</th><th>missing</th></tr>";
+        for (const Gap& gap : longest) {
+            html += "<tr><td>" + format_stamp(gap.from) + "</td><td>" +
+                    format_stamp(gap.from + gap.minutes) + "</td><td class=\"n\">" +
+                    decimal(gap.minutes) + "</td><td class=\"n\">" +
+                    decimal(timeline.missing(gap)) + "</td></tr>";
+        }
+        html += "</table>";
+    }
+    return html;
+}
 
 std::string key_figures_section(const LogFigures& figures) {
     const Spacings& timeline = timeline_of(figures);
@@ -100,15 +145,10 @@ std::string key_figures_section(const LogFigures& figures) {
     const auto row = [&](const std::string& name, const std::string& value) {
         html += "<tr><th>" + name + "</th><td>" + escaped(value) + "</td></tr>";
     };
-    row("Period", timeline.collections() == 0
-                      ? "none"
-                      : format_stamp(timeline.first()) + " to " + format_stamp(timeline.last()));
-    row("Collections", decimal(figures.stats.spacings.collections()) + " in the statistics log, " +
-                           decimal(figures.bins.spacings.collections()) + " in the bins log");
-    const std::int32_t median = timeline.median();
-    row("Typical interval", median < 0 ? "none" : decimal(median) + " min (the median spacing)");
-    row("Gaps", decimal(static_cast<std::int64_t>(gaps.gaps.size())) + ", " +
-                    counted(gaps.missing, "collection", "collections") + " missing");
+    html +=
+        timeline_rows(timeline, gaps,
+                      decimal(figures.stats.spacings.collections()) + " in the statistics log, " +
+                          decimal(figures.bins.spacings.collections()) + " in the bins log");
     if (figures.stats_read == LogRead::read) {
         static const char* const names[] = {"FEC", "CRC", "HEC", "NCD", "OCD"};
         std::string errors;
@@ -126,24 +166,20 @@ std::string key_figures_section(const LogFigures& figures) {
                                             : "lowest " + decimal(bins.lowest_total) +
                                                   ", highest " + decimal(bins.highest_total) +
                                                   ", latest " + decimal(bins.latest_total));
-    html += "</table>";
-    if (!gaps.gaps.empty()) {
-        std::vector<Gap> longest = gaps.gaps;
-        std::stable_sort(longest.begin(), longest.end(),
-                         [](const Gap& a, const Gap& b) { return a.minutes > b.minutes; });
-        if (longest.size() > 10) longest.resize(10);
-        html +=
-            "<p class=\"note\">The longest gaps:</p><table><tr><th>after</th><th>until</th>"
-            "<th>minutes</th><th>missing</th></tr>";
-        for (const Gap& gap : longest) {
-            html += "<tr><td>" + format_stamp(gap.from) + "</td><td>" +
-                    format_stamp(gap.from + gap.minutes) + "</td><td class=\"n\">" +
-                    decimal(gap.minutes) + "</td><td class=\"n\">" +
-                    decimal(timeline.missing(gap)) + "</td></tr>";
-        }
-        html += "</table>";
-    }
+    html += "</table>" + longest_gaps_table(timeline, gaps.gaps);
     return html + "</section>\n";
+}
+
+std::string page_start(std::string_view title, std::string_view more_style,
+                       const Spacings& timeline) {
+    std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" +
+                       escaped(title) + "</title>\n" + style;
+    html.append(more_style);
+    html += "</style></head><body><main><h1>" + escaped(title) + "</h1><p class=\"note\">";
+    html += timeline.collections() == 0
+                ? "No collections."
+                : escaped(format_stamp(timeline.first()) + " to " + format_stamp(timeline.last()));
+    return html + "</p>\n";
 }
 
 std::string missing_log_note(const char* log) {
@@ -155,43 +191,34 @@ std::string quality_section(const LogFigures& figures, const std::string& matchi
         "<section><h2>8. Data quality</h2><table><tr><th>found</th><th>how it was "
         "handled</th></tr>";
     const StatisticsFigures& stats = figures.stats;
-    std::string stats_extra, stats_handling;
+    std::vector<QualityNote> stats_notes;
     if (stats.quality.usual_columns != 0 &&
-        stats.quality.usual_columns != stats.quality.header_columns) {
-        stats_extra = "data lines have " + decimal(stats.quality.usual_columns) +
-                      " columns, the header " + decimal(stats.quality.header_columns);
-        stats_handling = matching_note.empty() ? "read by position" : matching_note;
-    }
+        stats.quality.usual_columns != stats.quality.header_columns)
+        stats_notes.push_back({"data lines have " + decimal(stats.quality.usual_columns) +
+                                   " columns, the header " + decimal(stats.quality.header_columns),
+                               matching_note.empty() ? "read by position" : matching_note});
     html += quality_rows("kelvastats.csv, the statistics log", stats.quality, stats.spacings,
-                         stats.quality.not_numbers + reply_not_numbers(stats), stats_extra,
-                         stats_handling);
+                         stats.quality.not_numbers + reply_not_numbers(stats), stats_notes);
     const BinsFigures& bins = figures.bins;
-    std::string bins_extra, bins_handling;
+    std::vector<QualityNote> bins_notes;
     if (bins.quality.present && !bins.quality.empty && bins.tones < current_tone_count) {
-        bins_extra = "an older layout: the header names " + decimal(bins.tones) + " tones";
-        bins_handling =
+        std::string handling =
             "read by position; the total is split from the last tone's bits glued to it";
         if (bins.totals_from_tones > 0)
-            bins_handling += " (" + counted(bins.totals_from_tones, "line", "lines") +
-                             " could not be split: their total is the sum of the named tones)";
+            handling += " (" + counted(bins.totals_from_tones, "line", "lines") +
+                        " could not be split: their total is the sum of the named tones)";
+        bins_notes.push_back(
+            {"an older layout: the header names " + decimal(bins.tones) + " tones", handling});
     }
     html += quality_rows("kelvabins.csv, the bins log", bins.quality, bins.spacings,
-                         bins.quality.not_numbers, bins_extra, bins_handling);
+                         bins.quality.not_numbers, bins_notes);
     return html + "</table></section>\n";
 }
 
 std::string html_report(const LogFigures& figures) {
     const Spacings& timeline = timeline_of(figures);
     const std::vector<Gap> gaps = timeline.gaps();
-    std::string html =
-        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-        "<title>KelvaStats report</title>\n";
-    html += style;
-    html += "</style></head><body><main><h1>KelvaStats report</h1><p class=\"note\">";
-    html += timeline.collections() == 0
-                ? "No collections."
-                : escaped(format_stamp(timeline.first()) + " to " + format_stamp(timeline.last()));
-    html += "</p>\n";
+    std::string html = page_start("KelvaStats report", "", timeline);
     html += key_figures_section(figures);
     html += errors_section(figures, gaps);
     html += total_bits_section(figures, gaps);

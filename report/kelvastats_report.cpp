@@ -1,13 +1,17 @@
 // kelvastats-report: turns the two logs of a directory into one self-contained HTML report and
 // prints the key figures.
 #include <CLI/CLI.hpp>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "report/html_report.h"
 #include "report/key_figures.h"
+#include "report/line_key_figures.h"
+#include "report/line_page.h"
 #include "report/open_in_browser.h"
+#include "report/read_line_logs.h"
 #include "report/read_logs.h"
 #include "report/terminal.h"
 #include "runtime/option_words.h"
@@ -23,35 +27,61 @@ constexpr int failed = 1;
 constexpr int written_not_opened = 2;
 
 constexpr const char* description =
-    "Reads the KelvaStats logs kelvastats.csv (statistics) and kelvabins.csv (bit loading) in\n"
-    "DIR (default: the current directory) and writes one self-contained HTML report, which any\n"
-    "browser opens and which prints on A4: key figures, errors over time with the gaps shaded,\n"
-    "total bits over time, bit loading per tone, loading changes per tone, a heat map of bits per\n"
-    "tone over time, the status reply's numeric columns over time, and the data quality.\n"
-    "The logs are only read, and may be growing meanwhile: a last line without its line end is\n"
-    "left out. With only one of the two logs, the report covers that one.\n";
+    "Reads the KelvaStats logs in DIR (default: the current directory) and writes one\n"
+    "self-contained HTML report, which any browser opens and which prints on A4.\n"
+    "The logs of a Broadcom or DrayTek router, kelvaline.csv (the line) and kelvatones.csv (bits\n"
+    "and SNR per tone): key figures with the retrains and the errors per direction summed across\n"
+    "them, errors over time, the rates and SNR margins over time, bits per tone, bitswap per "
+    "tone,\n"
+    "a heat map of bits per tone over time, SNR per tone, and the data quality.\n"
+    "The classic logs, kelvastats.csv (statistics) and kelvabins.csv (bit loading): key figures,\n"
+    "errors over time, total bits over time, bit loading and loading changes per tone, a heat "
+    "map,\n"
+    "the status reply's numeric columns over time, and the data quality.\n"
+    "Where both are in DIR, the report is made from kelvaline.csv and kelvatones.csv, and a line\n"
+    "on standard error says so. The logs are only read, and may be growing meanwhile: a last line\n"
+    "without its line end is left out. With only one log of a pair, the report covers that one.\n";
 
 constexpr const char* footer =
     "Days are YYYY-MM-DD, from 2000-01-01 to 2099-12-31: the logs' stamps name the year by\n"
     "its last two digits. An option's value may follow it or an = (--since=2026-12-01).\n"
     "\n"
-    "The key figures go to standard output, one per line:\n"
+    "The key figures go to standard output, one per line. For kelvaline.csv and kelvatones.csv:\n"
+    "  period: FIRST to LAST            (dd/mm/yy hh:mm, local time: the first and last "
+    "collection)\n"
+    "  collections: N line, M tones\n"
+    "  interval: N min                  (the median spacing)\n"
+    "  gaps: N, M collections missing   (spacings longer than twice the interval plus a minute;\n"
+    "                                    a clock change with the UTC offset is no gap)\n"
+    "  showtime: P% of collections (N of M)\n"
+    "  retrains: N                      (a running counter fell, or the line left showtime)\n"
+    "  errors down: FEC n, CRC n, ES n, SES n, UAS n   (the counters' growth, summed across\n"
+    "  errors up: FEC n, CRC n, ES n, SES n, UAS n      retrains; up is the far end)\n"
+    "  worst CRC hour: dd/mm/yy hh:00, N errors        (both directions; or none)\n"
+    "  SNR margin down: lowest X, highest Y, latest Z  (dB, in showtime; or none)\n"
+    "  SNR margin up: lowest X, highest Y, latest Z\n"
+    "  rate down: lowest X, highest Y, latest Z        (kbit/s, and the same for rate up,\n"
+    "  attainable down: lowest X, highest Y, latest Z   attainable down and attainable up)\n"
+    "  tones: N\n"
+    "  skipped lines: N                 (unreadable stamps, a last line still being written,\n"
+    "                                    bitswap lines with no bits line before them)\n"
+    "For kelvastats.csv and kelvabins.csv:\n"
     "  period: FIRST to LAST            (dd/mm/yy hh:mm, the first and last collection)\n"
     "  collections: N statistics, M bins\n"
-    "  interval: N min                  (the median spacing)\n"
-    "  gaps: N, M collections missing   (spacings longer than twice the interval plus a minute)\n"
+    "  interval: N min\n"
+    "  gaps: N, M collections missing\n"
     "  errors: FEC n, CRC n, HEC n, NCD n, OCD n   (only with a statistics log)\n"
     "  worst CRC hour: dd/mm/yy hh:00, N errors    (or none)\n"
     "  total bits: lowest N, highest N, latest N   (or none without a bins log)\n"
     "  skipped lines: N                 (unreadable stamps, a last line still being written)\n"
-    "The period, interval and gaps come from the statistics log, else from the bins log.\n"
+    "The period, interval and gaps come from the line (statistics) log, else from the other.\n"
     "Progress shows on standard error when it is a terminal; errors go there in one line.\n"
     "On Windows, kelvastats-report.exe started from Explorer with no arguments reports on the\n"
     "logs in its own folder and opens the report.\n"
     "\n"
-    "Exit status: 0 when the report was written (and, with --open, opened); 1 when neither log\n"
-    "is in DIR, a file is not a KelvaStats log, the output cannot be written, or the command\n"
-    "line is wrong; 2 when the report was written but could not be opened.";
+    "Exit status: 0 when the report was written (and, with --open, opened); 1 when no log is in\n"
+    "DIR, a file is not a KelvaStats log, the output cannot be written, or the command line is\n"
+    "wrong; 2 when the report was written but could not be opened.";
 
 bool double_clicked = false;
 
@@ -74,6 +104,17 @@ bool write_file(const std::string& path, const std::string& bytes) {
 void show_progress(int percent) {
     std::fprintf(stderr, "\rreading the logs: %3d%%", percent);
     std::fflush(stderr);
+}
+
+// The message for the first of a pair of logs that is not a KelvaStats log (its first line does
+// not begin with `header`); "" when neither is such a file.
+std::string not_a_log(std::array<LogRead, 2> reads, std::array<std::string, 2> paths,
+                      const char* header) {
+    for (std::size_t k = 0; k < 2; ++k)
+        if (reads[k] == LogRead::not_a_log)
+            return paths[k] + " is not a KelvaStats log (its first line is not a \"" + header +
+                   "\" header)";
+    return "";
 }
 
 // The day of --since or --until; false, with the message said, when it is not one the logs hold.
@@ -140,21 +181,43 @@ int main(int argc, char** argv) {
         return failed;
     if (output.empty()) output = (std::filesystem::path(dir) / "kelvastats-report.html").string();
 
-    LogFigures figures;
     const bool progress = stderr_is_terminal();
-    read_logs(dir, since, until, figures, progress ? show_progress : std::function<void(int)>());
-    if (progress) std::fputs("\r                         \r", stderr);
-    for (const auto& [read, path] : {std::pair{figures.stats_read, figures.stats_path},
-                                     std::pair{figures.bins_read, figures.bins_path}}) {
-        if (read == LogRead::not_a_log)
+    const std::function<void(int)> show = progress ? show_progress : std::function<void(int)>();
+    const auto read_done = [&] {
+        if (progress) std::fputs("\r                         \r", stderr);
+    };
+    std::string html, key_figures, why;
+    if (has_line_logs(dir)) {
+        LineLogsFigures figures;
+        read_line_logs(dir, since, until, figures, show);
+        read_done();
+        why = not_a_log({figures.line_read, figures.tones_read},
+                        {figures.line_path, figures.tones_path}, "Time,");
+        if (!why.empty()) return fail(why);
+        if (figures.classic_logs_too)
+            std::fprintf(stderr,
+                         "%s: kelvastats.csv or kelvabins.csv is in %s too; this report is made "
+                         "from kelvaline.csv and kelvatones.csv\n",
+                         program_name, dir.c_str());
+        html = line_report_html(figures);
+        key_figures = line_key_figures_text(figures);
+    } else {
+        LogFigures figures;
+        read_logs(dir, since, until, figures, show);
+        read_done();
+        why = not_a_log({figures.stats_read, figures.bins_read},
+                        {figures.stats_path, figures.bins_path}, "Date, Time,");
+        if (!why.empty()) return fail(why);
+        if (figures.stats_read == LogRead::missing && figures.bins_read == LogRead::missing)
             return fail(
-                path + " is not a KelvaStats log (its first line is not a \"Date, Time,\" header)");
+                "neither kelvastats.csv nor kelvabins.csv nor kelvaline.csv nor kelvatones.csv "
+                "is in " +
+                dir);
+        html = html_report(figures);
+        key_figures = key_figures_text(figures);
     }
-    if (figures.stats_read == LogRead::missing && figures.bins_read == LogRead::missing)
-        return fail("neither kelvastats.csv nor kelvabins.csv is in " + dir);
-    if (!write_file(output, html_report(figures)))
-        return fail("cannot write the report to " + output);
-    std::fputs(key_figures_text(figures).c_str(), stdout);
+    if (!write_file(output, html)) return fail("cannot write the report to " + output);
+    std::fputs(key_figures.c_str(), stdout);
     std::fflush(stdout);
     if (open) {
         std::error_code error;

@@ -32,11 +32,13 @@ struct LogHead {
     std::int64_t lines = 0;        // the header lines before it
 };
 
-// Reads the head of the log: `on_header` gets its first line, `on_extra_header` each following
-// line until it returns false. The reader is then at the first data line.
+// Reads the head of the log, whose first line begins with `header_start`: `on_header` gets it,
+// `on_extra_header` each following line until it returns false. The reader is then at the first
+// data line.
 template <class OnHeader, class OnExtraHeader>
 LogRead walk_head(LineReader& reader, LogQuality& quality, OnHeader on_header,
-                  OnExtraHeader on_extra_header, LogHead& head) {
+                  OnExtraHeader on_extra_header, LogHead& head,
+                  std::string_view header_start = log_header_start) {
     if (!reader.is_open()) return LogRead::missing;
     quality.present = true;
     std::string_view line;
@@ -45,7 +47,7 @@ LogRead walk_head(LineReader& reader, LogQuality& quality, OnHeader on_header,
         quality.empty = true;
         return LogRead::read;
     }
-    if (!line.starts_with(log_header_start)) return LogRead::not_a_log;
+    if (!line.starts_with(header_start)) return LogRead::not_a_log;
     on_header(line);
     head.lines = 1;
     while (reader.next(line, end)) {
@@ -61,24 +63,32 @@ LogRead walk_head(LineReader& reader, LogQuality& quality, OnHeader on_header,
     return LogRead::read;
 }
 
+// What a stamp function gives for a line that is not a collection and that the function took
+// itself (a header line repeated inside the log).
+inline constexpr WallMinute not_a_collection = -2;
+
 // Reads data lines from the reader's place up to the first that starts at or after `to`:
-// `on_line` gets each with a readable stamp inside the period, with its stamp. Lines are numbered
-// on from `lines_before`; gives the number of the last line read.
-template <class OnLine>
+// `on_line` gets each with a readable stamp inside the period, with its stamp. `stamp_of` reads
+// a line's stamp (-1 when unreadable). Lines are numbered on from `lines_before`; gives the
+// number of the last line read.
+template <class OnLine, class StampOf = WallMinute (*)(std::string_view)>
 std::int64_t walk_lines(LineReader& reader, const ReportPeriod& period, LogQuality& quality,
-                        OnLine on_line, std::int64_t lines_before, std::int64_t to = INT64_MAX) {
+                        OnLine on_line, std::int64_t lines_before, std::int64_t to = INT64_MAX,
+                        StampOf stamp_of = line_stamp) {
     std::string_view line;
     LineEnd end;
     std::int64_t line_number = lines_before;
     while (reader.next(line, end)) {
         if (reader.line_offset() >= to) break;
         ++line_number;
-        ++quality.data_lines;
         if (end == LineEnd::none) {
+            ++quality.data_lines;
             quality.unfinished_last_line = true;
             continue;
         }
-        const WallMinute stamp = end == LineEnd::too_long ? -1 : line_stamp(line);
+        const WallMinute stamp = end == LineEnd::too_long ? -1 : stamp_of(line);
+        if (stamp == not_a_collection) continue;
+        ++quality.data_lines;
         if (stamp < 0) {
             if (quality.first_unreadable_line == 0) quality.first_unreadable_line = line_number;
             ++quality.unreadable_stamps;
@@ -91,6 +101,19 @@ std::int64_t walk_lines(LineReader& reader, const ReportPeriod& period, LogQuali
         on_line(line, stamp);
     }
     return line_number;
+}
+
+// The quality figures of a log's later part, read apart, added to those of the part before it,
+// whose last line was line `earlier_lines`.
+inline void join_quality(LogQuality& earlier, const LogQuality& later, std::int64_t earlier_lines) {
+    earlier.data_lines += later.data_lines;
+    earlier.unreadable_stamps += later.unreadable_stamps;
+    if (earlier.first_unreadable_line == 0 && later.first_unreadable_line > 0)
+        earlier.first_unreadable_line = earlier_lines + later.first_unreadable_line;
+    earlier.unfinished_last_line = earlier.unfinished_last_line || later.unfinished_last_line;
+    earlier.outside_period += later.outside_period;
+    earlier.not_numbers += later.not_numbers;
+    earlier.other_column_count += later.other_column_count;
 }
 
 // The whole log at `path`: walk_head, then walk_lines to its end.

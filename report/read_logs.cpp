@@ -1,83 +1,19 @@
 // Reads both logs of a directory, one thread each.
 #include "report/read_logs.h"
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <future>
 
+#include "report/log_reading.h"
 #include "report/read_bins.h"
 #include "report/read_statistics.h"
-
-namespace {
-
-// Header and frequency rows are passed over; a log whose first stamps are all unreadable is
-// still read in full, its period then starting at its first readable stamp seen in the tail.
-constexpr int head_lines = 64;
-
-struct StampRange {
-    WallMinute first = -1;
-    WallMinute last = -1;
-};
-
-StampRange stamp_range(const std::string& path) {
-    StampRange range;
-    {
-        LineReader head(path);
-        std::string_view line;
-        LineEnd end;
-        for (int k = 0; k < head_lines && range.first < 0 && head.next(line, end); ++k)
-            if (end == LineEnd::line_feed) range.first = line_stamp(line);
-    }
-    const std::string tail = log_tail(path);
-    std::string_view rest = tail;
-    while (!rest.empty() && range.last < 0) {
-        rest.remove_suffix(1);  // the line feed
-        const std::size_t start = rest.rfind('\n');
-        std::string_view line = rest.substr(start == std::string_view::npos ? 0 : start + 1);
-        rest.remove_suffix(line.size());
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        range.last = line_stamp(line);
-    }
-    if (range.first < 0) range.first = range.last;
-    if (range.last < 0) range.last = range.first;
-    return range;
-}
-
-std::int64_t size_of(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
-ReportPeriod period_of(const std::string& stats_path, const std::string& bins_path,
-                       WallMinute since, WallMinute until) {
-    ReportPeriod period;
-    if (since >= 0) period.since = since;
-    if (until >= 0) period.until = until + minutes_per_day - 1;
-    WallMinute first = -1, last = -1;
-    for (const std::string& path : {stats_path, bins_path}) {
-        const StampRange range = stamp_range(path);
-        if (range.first < 0) continue;
-        first = first < 0 ? range.first : std::min(first, range.first);
-        last = last < 0 ? range.last : std::max(last, range.last);
-    }
-    if (first < 0) first = last = since >= 0 ? period.since : 0;
-    first = std::clamp(first, period.since, std::max(period.since, period.until));
-    last = std::clamp(last, first, std::max(first, period.until));
-    period.buckets = time_buckets(first, last);
-    period.heat = heat_columns(first, last);
-    return period;
-}
-
-}  // namespace
 
 void read_logs(const std::string& dir, WallMinute since, WallMinute until, LogFigures& figures,
                const std::function<void(int)>& progress) {
     const std::filesystem::path folder(dir.empty() ? "." : dir);
     figures.stats_path = (folder / "kelvastats.csv").string();
     figures.bins_path = (folder / "kelvabins.csv").string();
-    figures.period = period_of(figures.stats_path, figures.bins_path, since, until);
+    figures.period = period_of({figures.stats_path, figures.bins_path}, line_stamp, since, until);
 
     std::atomic<std::int64_t> bytes_read{0};
     std::future<LogRead> bins = std::async(std::launch::async, [&] {
@@ -86,19 +22,8 @@ void read_logs(const std::string& dir, WallMinute since, WallMinute until, LogFi
     std::future<LogRead> stats = std::async(std::launch::async, [&] {
         return read_statistics(figures.stats_path, figures.period, figures.stats, &bytes_read);
     });
-    if (progress) {
-        const std::int64_t total =
-            std::max<std::int64_t>(1, size_of(figures.stats_path) + size_of(figures.bins_path));
-        int shown = -1;
-        const auto show = [&] {
-            const int percent =
-                static_cast<int>(std::min<std::int64_t>(100, bytes_read.load() * 100 / total));
-            if (percent != shown) progress(shown = percent);
-        };
-        while (bins.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) show();
-        while (stats.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) show();
-        show();
-    }
+    follow_readers({&bins, &stats}, bytes_read,
+                   size_of(figures.stats_path) + size_of(figures.bins_path), progress);
     figures.bins_read = bins.get();
     figures.stats_read = stats.get();
 }

@@ -20,6 +20,11 @@ void Spacings::add(WallMinute stamp) {
     keep_candidates_bounded();
 }
 
+void Spacings::add_after_clock_change(WallMinute stamp) {
+    if (collections_++ == 0) first_ = stamp;
+    last_ = stamp;
+}
+
 void Spacings::keep_candidates_bounded() {
     // Too many long spacings to keep: most of them are then the usual spacing, not gaps, so the
     // floor doubles and the shorter candidates go.
@@ -29,13 +34,16 @@ void Spacings::keep_candidates_bounded() {
     }
 }
 
-void Spacings::join(const Spacings& later) {
+void Spacings::join(const Spacings& later, bool clock_changed) {
     if (later.collections_ == 0) return;
     if (collections_ == 0) {
         *this = later;
         return;
     }
-    add(later.first_);  // the spacing across the seam
+    if (clock_changed)
+        add_after_clock_change(later.first_);
+    else
+        add(later.first_);  // the spacing across the seam
     collections_ += later.collections_ - 1;
     backwards_ += later.backwards_;
     last_ = later.last_;

@@ -17,8 +17,12 @@ class Spacings {
   public:
     // The next collection's stamp, in file order.
     void add(WallMinute stamp);
-    // Appends the spacings of the collections that follow these in the file, read apart.
-    void join(const Spacings& later);
+    // The next collection's stamp where the clock was changed with its UTC offset (daylight
+    // saving time): the jump is neither a spacing nor a gap, nor a time going backwards.
+    void add_after_clock_change(WallMinute stamp);
+    // Appends the spacings of the collections that follow these in the file, read apart;
+    // `clock_changed` when the clock changed with its offset between the two.
+    void join(const Spacings& later, bool clock_changed = false);
 
     std::int64_t collections() const { return collections_; }
     WallMinute first() const { return first_; }

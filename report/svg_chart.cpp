@@ -20,7 +20,12 @@ namespace {
 // of n characters takes no more than n times this.
 constexpr double label_character_px = 5.8;
 
-// 1, 2 or 5 times a power of ten, at or above `value`.
+std::string point(double x, double y) {
+    return number_text(x) + "," + number_text(y);
+}
+
+}  // namespace
+
 double round_up(double value) {
     if (value <= 0) return 1;
     const double power = std::pow(10.0, std::floor(std::log10(value)));
@@ -28,12 +33,6 @@ double round_up(double value) {
         if (step * power >= value) return step * power;
     return 10 * power;
 }
-
-std::string point(double x, double y) {
-    return number_text(x) + "," + number_text(y);
-}
-
-}  // namespace
 
 void fit_y(Plot& plot, double lowest, double highest, bool from_zero) {
     // Far beyond any real value, and far enough from the largest double that the spans and

@@ -25,6 +25,10 @@ struct Plot {
     double inner_height() const { return height - top - bottom; }
 };
 
+// 1, 2 or 5 times a power of ten, at or above `value` (1 for a value of 0 or less): a round step
+// or top of a scale.
+double round_up(double value);
+
 // The y range from 0 (or the lowest value) up to a round number at or above the highest.
 void fit_y(Plot& plot, double lowest, double highest, bool from_zero);
 

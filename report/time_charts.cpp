@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int x_labels = 6;
-
 // A figure in a chart's heading: two decimals, shortened when that is longer than a heading holds.
 std::string heading_number(double value) {
     constexpr std::size_t widest = 12;
@@ -16,97 +14,7 @@ std::string heading_number(double value) {
     return text.size() <= widest ? text : short_number(value, widest);
 }
 
-// Time charts run over the buckets; x is in wall-clock minutes.
-Plot time_plot(const ReportPeriod& period, double height) {
-    Plot plot;
-    plot.height = height;
-    plot.x_low = period.buckets.start;
-    plot.x_high = period.buckets.slice_start(period.buckets.count);
-    return plot;
-}
-
-std::string bucket_label(const TimeSlices& slices, WallMinute minute) {
-    return slices.width < minutes_per_day ? format_stamp(minute) : format_day(minute);
-}
-
-// The gaps as shaded bands over the whole height, merged where they touch on the page.
-std::string gap_bands(const Plot& plot, const std::vector<Gap>& gaps) {
-    std::string svg;
-    double band_start = -1, band_end = -1;
-    const auto flush = [&] {
-        if (band_start < 0) return;
-        svg += "<rect class=\"gap\" x=\"" + number_text(band_start) + "\" y=\"" +
-               number_text(plot.top) + "\" width=\"" +
-               number_text(std::max(band_end - band_start, 0.5)) + "\" height=\"" +
-               number_text(plot.inner_height()) + "\"/>";
-    };
-    for (const Gap& gap : gaps) {
-        const double from = std::clamp(plot.x(gap.from), plot.left, plot.left + plot.inner_width());
-        const double to =
-            std::clamp(plot.x(gap.from + gap.minutes), plot.left, plot.left + plot.inner_width());
-        if (band_start >= 0 && from <= band_end + 1) {
-            band_end = std::max(band_end, to);
-            continue;
-        }
-        flush();
-        band_start = from;
-        band_end = to;
-    }
-    flush();
-    return svg;
-}
-
-std::vector<double> bucket_starts(const TimeSlices& slices) {
-    std::vector<double> starts;
-    for (std::int32_t k = 0; k < slices.count; ++k) starts.push_back(slices.slice_start(k));
-    return starts;
-}
-
-std::vector<double> bucket_middles(const TimeSlices& slices) {
-    std::vector<double> middles;
-    for (std::int32_t k = 0; k < slices.count; ++k)
-        middles.push_back(slices.slice_start(k) + slices.width / 2.0);
-    return middles;
-}
-
-// Lowest, highest and mean of each bucket; NaN where the bucket holds nothing.
-struct BucketLines {
-    std::vector<double> lows, highs, means;
-    double lowest = 0, highest = 0;
-    bool any = false;
-};
-
-BucketLines bucket_lines(const std::vector<BucketValues>& buckets) {
-    BucketLines lines;
-    for (const BucketValues& bucket : buckets) {
-        if (bucket.count == 0) {
-            lines.lows.push_back(no_value);
-            lines.highs.push_back(no_value);
-            lines.means.push_back(no_value);
-            continue;
-        }
-        lines.lows.push_back(bucket.lowest);
-        lines.highs.push_back(bucket.highest);
-        lines.means.push_back(bucket.sum / static_cast<double>(bucket.count));
-        lines.lowest = lines.any ? std::min(lines.lowest, bucket.lowest) : bucket.lowest;
-        lines.highest = lines.any ? std::max(lines.highest, bucket.highest) : bucket.highest;
-        lines.any = true;
-    }
-    return lines;
-}
-
 }  // namespace
-
-std::string time_labels(const Plot& plot, const TimeSlices& slices) {
-    std::string svg;
-    const std::int32_t step = std::max(1, slices.count / x_labels);
-    for (std::int32_t slice = 0; slice < slices.count; slice += step) {
-        if (slices.count - slice < step / 2 && slice > 0) break;
-        svg += x_label(plot, slices.slice_start(slice),
-                       bucket_label(slices, slices.slice_start(slice)));
-    }
-    return svg;
-}
 
 std::string errors_section(const LogFigures& figures, const std::vector<Gap>& gaps) {
     const ReportPeriod& period = figures.period;

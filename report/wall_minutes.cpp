@@ -51,6 +51,38 @@ WallMinute read_stamp(std::string_view date, std::string_view time) {
     return checked_minute(2000 + year, month, day, hour, minute);
 }
 
+WallMinute read_line_stamp(std::string_view stamp, std::int32_t& utc_offset_minutes) {
+    // "YYYY-MM-DDThh:mm:ss" and then "+hh:mm", "-hh:mm" or "Z".
+    const bool utc = stamp.size() == 20 && stamp[19] == 'Z';
+    if (stamp.size() != 25 && !utc) return -1;
+    if (stamp[4] != '-' || stamp[7] != '-' || stamp[10] != 'T' || stamp[13] != ':' ||
+        stamp[16] != ':')
+        return -1;
+    const int century = two_digits(stamp, 0);
+    const int year = two_digits(stamp, 2);
+    const int month = two_digits(stamp, 5);
+    const int day = two_digits(stamp, 8);
+    const int hour = two_digits(stamp, 11);
+    const int minute = two_digits(stamp, 14);
+    const int second = two_digits(stamp, 17);
+    if (century != 20 || year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0 ||
+        second > 60)
+        return -1;
+    if (utc) {
+        utc_offset_minutes = 0;
+    } else {
+        const char sign = stamp[19];
+        const int offset_hours = two_digits(stamp, 20);
+        const int offset_minutes = two_digits(stamp, 23);
+        if ((sign != '+' && sign != '-') || stamp[22] != ':' || offset_hours < 0 ||
+            offset_hours > 18 || offset_minutes < 0 || offset_minutes > 59)
+            return -1;
+        const int offset = offset_hours * minutes_per_hour + offset_minutes;
+        utc_offset_minutes = sign == '-' ? -offset : offset;
+    }
+    return checked_minute(2000 + year, month, day, hour, minute);
+}
+
 WallMinute read_day(std::string_view day) {
     if (day.size() != 10 || day[4] != '-' || day[7] != '-') return -1;
     const int century = two_digits(day, 0);

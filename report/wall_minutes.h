@@ -24,6 +24,11 @@ inline constexpr WallMinute day_outside_logs = -2;
 // day_outside_logs when its year is outside first_log_year to last_log_year.
 WallMinute read_day(std::string_view day);
 
+// The stamp of the line and tones logs, "2026-12-09T21:04:05+01:00" (or "...Z" for UTC): its
+// local minute, and in `utc_offset_minutes` how far that local time is ahead of UTC; -1 when it
+// is not that form, not a real date and time, or outside the years 2000 to 2099.
+WallMinute read_line_stamp(std::string_view stamp, std::int32_t& utc_offset_minutes);
+
 // The calendar fields of a minute.
 struct StampFields {
     int year, month, day, hour, minute;

@@ -12,11 +12,11 @@ fi
 cd "$root"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_replies fuzz_dialog fuzz_lines fuzz_metrics \
-  fuzz_broadcom fuzz_draytek fuzz_telnet
+  fuzz_broadcom fuzz_draytek fuzz_telnet fuzz_line_logs
 corpus="$root/build/fuzz/corpus"
 findings="$root/build/fuzz/findings"
 mkdir -p "$corpus/replies" "$corpus/lines" "$corpus/dialog" "$corpus/metrics" "$corpus/broadcom" \
-  "$corpus/draytek" "$corpus/telnet" "$findings"
+  "$corpus/draytek" "$corpus/telnet" "$corpus/line-logs" "$findings"
 # A read from the router is at most 8192 bytes, so longer replies cannot happen; the dialog
 # target's input is a series of chunks. ASan's filling of fresh allocations is left out: it costs
 # more time than the parsing, and finds nothing that reads of uninitialised bytes would not.
@@ -44,3 +44,6 @@ run fuzz_metrics "$corpus/metrics" "$corpus/replies-seeds" 8192
 run fuzz_broadcom "$corpus/broadcom" "$root/tests/data/broadcom" 131072
 run fuzz_draytek "$corpus/draytek" "$root/tests/data/draytek" 131072
 run fuzz_telnet "$corpus/telnet" "$root/tests/data/broadcom" 4096
+# The line log, a NUL byte, the tones log: small logs of a few tones, so that the fuzzer reaches
+# retrains, count changes and the two-part reading in seconds.
+run fuzz_line_logs "$corpus/line-logs" "$root/tests/fuzz/line_log_seeds" 16384

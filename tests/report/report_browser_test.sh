@@ -6,35 +6,15 @@
 set -euo pipefail
 report_program="$1"
 data="$2"
-browser=$(command -v chromium || command -v chromium-browser || true)
-[ -n "$browser" ] || { echo "chromium is not installed: skipped"; exit 77; }
+source "$(dirname "${BASH_SOURCE[0]}")/chromium_page.sh"
+browser_or_skip
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Loads DIR/kelvastats-report.html in Chromium, screenshot to DIR/report.png; fails on any error
-# in the page's console and on any NUL or other control byte in its text.
+# Loads DIR/kelvastats-report.html in Chromium, screenshot to DIR/report.png.
 render() {
-  local dir="$1" status=0
-  if LC_ALL=C grep -q -P '[\x00-\x09\x0b-\x1f\x7f]' "$dir/kelvastats-report.html"; then
-    echo "FAIL: the report in $dir holds control bytes"
-    exit 1
-  fi
-  # Only loopback is at hand and nothing is fetched: the report holds no external resource.
-  timeout 60 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$work/profile" --enable-logging=stderr --v=0 \
-    --screenshot="$dir/report.png" --window-size=1200,3000 \
-    "file://$dir/kelvastats-report.html" >"$dir/browser.log" 2>&1 || status=$?
-  if [ "$status" -ne 0 ]; then
-    cat "$dir/browser.log"
-    echo "FAIL: chromium exited with $status"
-    exit 1
-  fi
-  if grep -E 'CONSOLE|Uncaught|Failed to load resource|net::ERR_' "$dir/browser.log"; then
-    echo "FAIL: the page in $dir logged errors"
-    exit 1
-  fi
+  render_page "$1/kelvastats-report.html" "$1/report.png" 1200,3000 "$work/profile"
 }
 
 # Values a router may send that are no ordinary figures: wide, 70 digits, negative, long
