@@ -64,6 +64,14 @@ ReportPeriod period_of(const std::vector<std::string>& paths, StampReader stamp_
     return period;
 }
 
+std::int64_t split_offset(const std::string& path, std::int64_t split_at) {
+    if (split_at >= 0) return split_at;
+    // Below this size one thread reads the log in well under a second.
+    constexpr std::int64_t split_from_bytes = std::int64_t{64} << 20;
+    const std::int64_t size = size_of(path);
+    return size >= split_from_bytes ? size / 2 : 0;
+}
+
 std::int64_t size_of(const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);

@@ -23,6 +23,10 @@ using StampReader = WallMinute (*)(std::string_view line);
 ReportPeriod period_of(const std::vector<std::string>& paths, StampReader stamp_of,
                        WallMinute since, WallMinute until);
 
+// Where a reader that splits a large log in two for two threads splits it: `split_at` when it is
+// 0 or more (0: not at all), else the middle of a log of 64 MiB or more (0 for a smaller one).
+std::int64_t split_offset(const std::string& path, std::int64_t split_at);
+
 // The file's size in bytes; 0 when it cannot be read.
 std::int64_t size_of(const std::string& path);
 

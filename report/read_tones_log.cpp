@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <future>
 #include <limits>
 
+#include "report/log_reading.h"
 #include "report/read_line_log.h"
 
 namespace {
@@ -106,6 +106,14 @@ struct PartEdges {
     std::int32_t first_offset = 0, last_offset = 0;
     std::int64_t lines = 0;  // the number of its last line, counted from its start
 };
+
+// Whether the part after `earlier` read its tones as one reading from the start would have: it
+// began with a header, or with a bits line of the tone count the earlier part ended with (a bits
+// line of another count, which only a broken log has, would be read by that count).
+bool joins(const TonesLogFigures& earlier, const PartEdges& later_edges, bool began_at_header) {
+    return began_at_header || later_edges.first_tones == 0 ||
+           later_edges.first_tones == earlier.tones;
+}
 
 class TonesReader {
   public:
@@ -375,15 +383,15 @@ void read_part(LineReader& reader, const ReportPeriod& period, TonesReader& tone
 }
 
 // The first line at or after `from` that starts a part by itself (a bits or header line), or -1.
-std::int64_t part_start(const std::string& path, std::int64_t from) {
+std::int64_t part_start(const std::string& path, std::int64_t from, bool& header) {
     LineReader reader(path);
     reader.start_at_line(from);
     std::string_view line, rest;
     LineEnd end;
     while (reader.next(line, end)) {
         if (end != LineEnd::line_feed) return -1;
-        if (line.starts_with(tones_header_start) || kind_of(line, rest) == Kind::bits)
-            return reader.line_offset();
+        header = line.starts_with(tones_header_start);
+        if (header || kind_of(line, rest) == Kind::bits) return reader.line_offset();
     }
     return -1;
 }
@@ -467,16 +475,12 @@ LogRead read_tones_log(const std::string& path, const ReportPeriod& period,
         reader, figures.quality, [&](std::string_view line) { tones.header(line); },
         [](std::string_view) { return false; }, head, tones_header_start);
     if (result != LogRead::read) return result;
-    if (split_at < 0) {
-        // From this size on, the second half is read on a thread of its own, from the first
-        // bits line after the middle: the loading there needs nothing of the lines before.
-        constexpr std::int64_t split_from_bytes = std::int64_t{64} << 20;
-        std::error_code error;
-        const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
-        split_at = !error && size >= split_from_bytes ? size / 2 : 0;
-    }
+    // The second part begins at the first bits line (or header) after the middle: the loading
+    // there needs nothing of the lines before.
+    split_at = split_offset(path, split_at);
+    bool began_at_header = false;
     const std::int64_t from =
-        split_at > 0 ? part_start(path, std::max(split_at, head.data_offset)) : -1;
+        split_at > 0 ? part_start(path, std::max(split_at, head.data_offset), began_at_header) : -1;
     if (from < 0) {
         read_part(reader, period, tones, figures.quality, head.lines, INT64_MAX, edges);
         return result;
@@ -492,6 +496,10 @@ LogRead read_tones_log(const std::string& path, const ReportPeriod& period,
     });
     read_part(reader, period, tones, figures.quality, head.lines, from, edges);
     later_read.get();
+    if (!joins(figures, later_edges, began_at_header)) {
+        figures = TonesLogFigures();
+        return read_tones_log(path, period, figures, bytes_read, 0);
+    }
     join_parts(figures, edges, later, later_edges);
     return result;
 }
