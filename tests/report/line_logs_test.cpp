@@ -1,7 +1,7 @@
 // The report's figures from small hand-made line and tones logs, worked out by hand: counters
 // summed across a retrain and an hour down, the clocks going back, gaps, a cut last line, the
-// loading rebuilt from bitswap lines, SNR per tone, a changed tone count, and the tones log read
-// in two parts giving what one part gives.
+// loading rebuilt from bitswap lines, a clock set back, SNR per tone, a changed tone count, and
+// the tones log read in two parts giving what one part gives.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,12 +76,13 @@ const char* const hand_tones_log =
     "2026-10-25T10:01:00+01:00,snr,0.0,30.5,31.0,,40.2\r\n"
     "2026-10-25T10:02:00+01:00,bitswap,1:3,7:13\r\n"
     "2026-10-25T10:03:00+01:00,bitswap\r\n"
-    "2026-10-25T10:04:00+01:00,bitswap,1:2,9:4,x:1\r\n"              // tone 9 and "x" are no tones
-    "Time,Kind,Tone0,Tone1,Tone2,Tone3,Tone4,Tone5,Tone6,Tone7\r\n"  // the collector restarted
-    "2026-10-25T11:00:00+01:00,bits,0,2,4,6,8,10,12,15\r\n"
-    "2026-10-25T11:00:00+01:00,snr,0.0,29.5,32.0,,41.0,20.0\r\n"
-    "2026-10-25T11:01:00+01:00,bitswap,4:7\r\n"
-    "2026-10-25T11:02:00+01:00,bitswap,4:8\r\n";
+    "2026-10-25T10:04:00+01:00,bitswap,1:2,9:4,x:1\r\n"  // tone 9 and "x" are no tones
+    // The collector restarted, on a machine whose clock was put back half an hour.
+    "Time,Kind,Tone0,Tone1,Tone2,Tone3,Tone4,Tone5,Tone6,Tone7\r\n"
+    "2026-10-25T09:30:00+01:00,bits,0,2,4,6,8,10,12,15\r\n"
+    "2026-10-25T09:30:00+01:00,snr,0.0,29.5,32.0,,41.0,20.0\r\n"
+    "2026-10-25T09:31:00+01:00,bitswap,4:7\r\n"
+    "2026-10-25T09:32:00+01:00,bitswap,4:8\r\n";
 
 class LineLogs : public ::testing::Test {
   protected:
@@ -148,6 +149,8 @@ TEST_F(LineLogs, TheLoadingIsRebuiltFromBitswapLinesAlsoWhenReadInTwoParts) {
     EXPECT_EQ(whole.not_rebuilt, 1);
     EXPECT_EQ(whole.quality.not_numbers, 2);
     EXPECT_EQ(whole.tone_count_changes, 0);
+    EXPECT_EQ(whole.spacings.backwards(), 1);
+    EXPECT_EQ(whole.clock_changes, 0);
     EXPECT_EQ(whole.changes, (std::vector<std::int64_t>{0, 2, 0, 0, 2, 0, 0, 2}));
     EXPECT_EQ(whole.lowest, (std::vector<std::int32_t>{0, 2, 4, 6, 7, 10, 12, 13}));
     EXPECT_EQ(whole.highest, (std::vector<std::int32_t>{0, 3, 4, 6, 8, 10, 12, 15}));
@@ -182,6 +185,7 @@ TEST_F(LineLogs, TheLoadingIsRebuiltFromBitswapLinesAlsoWhenReadInTwoParts) {
         EXPECT_EQ(parts.heat_counts, whole.heat_counts);
         EXPECT_EQ(parts.spacings.collections(), whole.spacings.collections());
         EXPECT_EQ(parts.spacings.median(), whole.spacings.median());
+        EXPECT_EQ(parts.spacings.backwards(), whole.spacings.backwards());
         EXPECT_EQ(parts.quality.data_lines, whole.quality.data_lines);
         EXPECT_EQ(parts.not_rebuilt, whole.not_rebuilt);
         EXPECT_EQ(parts.snr_lines, whole.snr_lines);
