@@ -80,7 +80,7 @@ float decibels(const char*& at, const char* end) {
     for (; at != end && *at != ',' && *at != '.'; ++at, ++digits) {
         const auto digit = static_cast<unsigned>(*at - '0');
         bad = bad || digit > 9 || digits >= 6;
-        whole = whole * 10 + static_cast<std::int32_t>(digit);
+        if (!bad) whole = whole * 10 + static_cast<std::int32_t>(digit);
     }
     if (at != end && *at == '.') {
         for (++at; at != end && *at != ','; ++at) {
@@ -107,12 +107,11 @@ struct PartEdges {
     std::int64_t lines = 0;  // the number of its last line, counted from its start
 };
 
-// Whether the part after `earlier` read its tones as one reading from the start would have: it
-// began with a header, or with a bits line of the tone count the earlier part ended with (a bits
-// line of another count, which only a broken log has, would be read by that count).
-bool joins(const TonesLogFigures& earlier, const PartEdges& later_edges, bool began_at_header) {
-    return began_at_header || later_edges.first_tones == 0 ||
-           later_edges.first_tones == earlier.tones;
+// Whether the part after `earlier` read its tones as one reading from the start would have: its
+// first bits line has the tone count the earlier part ended with (one of another count, which
+// only a broken log has, is read by the count before it).
+bool joins(const TonesLogFigures& earlier, const PartEdges& later_edges) {
+    return later_edges.first_tones == earlier.tones;
 }
 
 class TonesReader {
@@ -382,16 +381,20 @@ void read_part(LineReader& reader, const ReportPeriod& period, TonesReader& tone
     tones.finish();
 }
 
-// The first line at or after `from` that starts a part by itself (a bits or header line), or -1.
-std::int64_t part_start(const std::string& path, std::int64_t from, bool& header) {
+// The first line at or after `from` that starts a part by itself, or -1: a bits line that one
+// reading would take as a collection (a readable stamp inside the period), so that the part's
+// loading is whole from its first line on, as one reading's is there.
+std::int64_t part_start(const std::string& path, std::int64_t from, const ReportPeriod& period) {
     LineReader reader(path);
     reader.start_at_line(from);
     std::string_view line, rest;
     LineEnd end;
     while (reader.next(line, end)) {
         if (end != LineEnd::line_feed) return -1;
-        header = line.starts_with(tones_header_start);
-        if (header || kind_of(line, rest) == Kind::bits) return reader.line_offset();
+        if (kind_of(line, rest) != Kind::bits) continue;
+        const WallMinute stamp = line_log_stamp(line);
+        if (stamp >= 0 && stamp >= period.since && stamp <= period.until)
+            return reader.line_offset();
     }
     return -1;
 }
@@ -475,12 +478,11 @@ LogRead read_tones_log(const std::string& path, const ReportPeriod& period,
         reader, figures.quality, [&](std::string_view line) { tones.header(line); },
         [](std::string_view) { return false; }, head, tones_header_start);
     if (result != LogRead::read) return result;
-    // The second part begins at the first bits line (or header) after the middle: the loading
-    // there needs nothing of the lines before.
+    // The second part begins at the first bits line after the middle: the loading there needs
+    // nothing of the lines before.
     split_at = split_offset(path, split_at);
-    bool began_at_header = false;
     const std::int64_t from =
-        split_at > 0 ? part_start(path, std::max(split_at, head.data_offset), began_at_header) : -1;
+        split_at > 0 ? part_start(path, std::max(split_at, head.data_offset), period) : -1;
     if (from < 0) {
         read_part(reader, period, tones, figures.quality, head.lines, INT64_MAX, edges);
         return result;
@@ -496,7 +498,7 @@ LogRead read_tones_log(const std::string& path, const ReportPeriod& period,
     });
     read_part(reader, period, tones, figures.quality, head.lines, from, edges);
     later_read.get();
-    if (!joins(figures, later_edges, began_at_header)) {
+    if (!joins(figures, later_edges)) {
         figures = TonesLogFigures();
         return read_tones_log(path, period, figures, bytes_read, 0);
     }
