@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <future>
 #include <map>
+#include <string>
+#include <vector>
+
+#include "report/log_reading.h"
 
 namespace {
 
@@ -81,118 +84,208 @@ struct PartEdges {
     std::int64_t lines = 0;  // the number of the part's last line, counted from its start
 };
 
-// Reads the data lines from the reader's place up to the first that starts at `to` into `figures`,
-// whose header fields are set; lines are numbered on from `lines_before`.
-void read_part(LineReader& reader, const ReportPeriod& period, BinsFigures& figures,
-               std::int64_t lines_before, std::int64_t to, PartEdges& edges) {
-    const auto columns = static_cast<std::size_t>(period.heat.count);
-    figures.total_buckets.assign(static_cast<std::size_t>(period.buckets.count), {});
-    LogQuality& quality = figures.quality;
-    std::vector<std::int32_t> bits;  // this line's, -1 for a value that is not a number
-    std::vector<std::int32_t> previous;
-    // While reading, heat_counts holds the values each cell misses, and the lines of each column
-    // are counted here: the usual line then touches two arrays less per tone.
-    std::vector<std::int64_t> heat_lines(columns);
-
-    {
-        const auto tones = static_cast<std::size_t>(figures.tones);
-        figures.heat_sums.assign(columns * tones, 0);
-        figures.heat_counts.assign(columns * tones, 0);
-        figures.lowest.assign(tones, never_lowest);
-        bits.assign(tones, -1);
-        previous.assign(tones, -1);
+// Reads the data lines of one part of the log into `figures`, whose header fields are set.
+//
+// The loading of a line rarely changes from one collection to the next, so most lines equal the
+// one before after their stamp. Such a line changes no tone's lowest, highest or latest bits nor
+// its changes: it is matched with one comparison and only counted, and its bits go to the heat
+// map once for the whole run of equal lines in one heat column (integers: the sums are exact).
+class PartReader {
+  public:
+    PartReader(const ReportPeriod& period, BinsFigures& figures, PartEdges& edges)
+        : period_(period),
+          figures_(figures),
+          edges_(edges),
+          tones_(static_cast<std::size_t>(figures.tones)),
+          heat_lines_(static_cast<std::size_t>(period.heat.count)) {
+        const auto columns = static_cast<std::size_t>(period.heat.count);
+        figures.total_buckets.assign(static_cast<std::size_t>(period.buckets.count), {});
+        figures.heat_sums.assign(columns * tones_, 0);
+        figures.heat_counts.assign(columns * tones_, 0);
+        figures.lowest.assign(tones_, never_lowest);
+        bits_.assign(tones_, -1);
+        previous_.assign(tones_, -1);
     }
-    std::int32_t counted_columns = -1;
-    std::int64_t* column_count = nullptr;
-    const auto on_line = [&](std::string_view line, WallMinute stamp) {
-        figures.spacings.add(stamp);
-        const auto tones = static_cast<std::size_t>(figures.tones);
-        const auto heat_column = static_cast<std::size_t>(period.heat.index(stamp));
-        const std::size_t heat_row = heat_column * tones;
-        ++heat_lines[heat_column];
+
+    void line(std::string_view line, WallMinute stamp) {
+        figures_.spacings.add(stamp);
+        const auto heat_column = static_cast<std::size_t>(period_.heat.index(stamp));
+        ++heat_lines_[heat_column];
+        // line_stamp took the first 14 bytes as the stamp: the rest alone makes the figures.
+        const std::string_view values = line.substr(stamp_bytes);
+        if (have_last_ && values == last_values_) {
+            if (heat_column != repeats_column_) add_repeats_to_heat();
+            ++repeats_;
+            figures_.quality.not_numbers += last_not_numbers_;
+        } else {
+            add_repeats_to_heat();
+            read_values(line, heat_column);
+            last_values_.assign(values);
+            have_last_ = true;
+        }
+        repeats_column_ = heat_column;
+        ++*column_count_;
+        if (last_total_from_tones_) ++figures_.totals_from_tones;
+        if (last_total_ >= 0) add_total(stamp, last_total_);
+    }
+
+    // After the part's last line.
+    void finish() {
+        add_repeats_to_heat();
+        edges_.last_bits = previous_;
+        const auto columns = static_cast<std::size_t>(period_.heat.count);
+        for (std::size_t column = 0; column < columns && tones_ > 0; ++column) {
+            for (std::size_t tone = 0; tone < tones_; ++tone) {
+                std::int64_t& count = figures_.heat_counts[column * tones_ + tone];
+                count = heat_lines_[column] - count;
+            }
+        }
+        for (std::int32_t& lowest : figures_.lowest) lowest = lowest == never_lowest ? -1 : lowest;
+    }
+
+  private:
+    static constexpr std::size_t stamp_bytes = 14;
+
+    // A line unlike the one before: its values into bits_ first, then the tones' figures in
+    // loops of their own, free of branches, which the compiler turns into vector instructions.
+    void read_values(std::string_view line, std::size_t heat_column) {
         FieldCursor fields(line);
         std::string_view field;
-        std::int32_t number = 0;
         std::size_t k = 0;
-        std::int64_t tones_sum = 0;
-        std::int64_t total = -1;
+        while (k < stamp_columns && fields.next(field)) ++k;
+        std::size_t read = 0;  // the tones this line has a field for
+        std::int32_t number = 0;
+        std::int32_t* const line_bits = bits_.data();
+        if (k == stamp_columns) {
+            for (; read < tones_ && fields.next(field, number); ++read)
+                line_bits[read] = number <= max_tone_bits ? number : -1;  // -1: not a bit count
+        }
+        k += read;
+        std::string_view total_field;
+        const bool has_total = k == stamp_columns + tones_ && fields.next(total_field);
+        if (has_total) {
+            ++k;
+            while (fields.next(field)) ++k;
+        }
+
         // Plain pointers: stores through them cannot move the vectors, so the loop keeps them in
         // registers instead of reloading each vector's data at every tone.
-        std::int32_t* const lowest = figures.lowest.data();
-        std::int32_t* const highest = figures.highest.data();
-        std::int32_t* const latest = figures.latest.data();
-        std::int32_t* const line_bits = bits.data();
-        const std::int32_t* const before = previous.data();
-        std::int64_t* const changes = figures.changes.data();
-        std::int64_t* const heat_sums = figures.heat_sums.data() + heat_row;
-        std::int64_t* const heat_missing = figures.heat_counts.data() + heat_row;
-        std::int64_t not_numbers = 0;
-        for (; fields.next(field, number); ++k) {
-            if (k < stamp_columns) continue;
-            const std::size_t tone = k - stamp_columns;
-            if (tone > tones) continue;
-            std::int64_t value = 0;
-            if (tone == tones) {  // the total, or in an older layout the last tone glued to it
-                if (figures.tones >= current_tone_count) {
-                    if (whole_number(field, value)) total = value;
-                } else {
-                    total = glued_total(field, tones_sum);
-                }
-                continue;
-            }
-            if (number < 0 || number > max_tone_bits) {  // not a number, or not a bit count
-                ++not_numbers;
-                ++heat_missing[tone];
-                line_bits[tone] = -1;
-                continue;
-            }
-            const std::int32_t tone_bits = number;
-            line_bits[tone] = tone_bits;
-            tones_sum += tone_bits;
-            lowest[tone] = std::min(lowest[tone], tone_bits);
-            highest[tone] = std::max(highest[tone], tone_bits);
-            latest[tone] = tone_bits;
-            if (before[tone] >= 0 && before[tone] != tone_bits) ++changes[tone];
-            heat_sums[tone] += tone_bits;
+        const std::size_t heat_row = heat_column * tones_;
+        std::int32_t* const lowest = figures_.lowest.data();
+        std::int32_t* const highest = figures_.highest.data();
+        std::int32_t* const latest = figures_.latest.data();
+        const std::int32_t* const before = previous_.data();
+        std::int64_t* const changes = figures_.changes.data();
+        std::int64_t* const heat_sums = figures_.heat_sums.data() + heat_row;
+        std::int64_t* const heat_missing = figures_.heat_counts.data() + heat_row;
+        // Two loops of few arrays each: few enough that the compiler checks at run time that
+        // they do not overlap, and then uses vector instructions.
+        for (std::size_t tone = 0; tone < read; ++tone) {
+            const std::int32_t bits = line_bits[tone];
+            const bool valid = bits >= 0;
+            lowest[tone] = std::min(lowest[tone], valid ? bits : never_lowest);
+            highest[tone] = std::max(highest[tone], bits);  // -1 is never above it
+            latest[tone] = valid ? bits : latest[tone];
         }
-        quality.not_numbers += not_numbers;
+        std::int64_t not_numbers = 0;
+        std::int64_t tones_sum = 0;
+        for (std::size_t tone = 0; tone < read; ++tone) {
+            const std::int32_t bits = line_bits[tone];
+            const std::int32_t valid = bits >= 0 ? 1 : 0;
+            const std::int32_t value = valid != 0 ? bits : 0;
+            tones_sum += value;
+            // & rather than &&: a branch would keep the loop from vector instructions.
+            changes[tone] += valid & (before[tone] >= 0 ? 1 : 0) & (before[tone] != bits ? 1 : 0);
+            heat_sums[tone] += value;
+            heat_missing[tone] += 1 - valid;
+            not_numbers += 1 - valid;
+        }
         // A short line: its missing tones break no run of changes and add nothing to the heat map.
-        for (std::size_t tone = k > stamp_columns ? k - stamp_columns : 0; tone < tones; ++tone) {
-            bits[tone] = -1;
+        for (std::size_t tone = read; tone < tones_; ++tone) {
+            line_bits[tone] = -1;
             ++heat_missing[tone];
         }
-        previous.swap(bits);
-        if (total < 0 && figures.tones < current_tone_count && k > stamp_columns + tones) {
-            total = tones_sum;
-            ++figures.totals_from_tones;
+        figures_.quality.not_numbers += not_numbers;
+        last_not_numbers_ = not_numbers;
+        previous_.swap(bits_);
+
+        // The total, or in an older layout the last tone glued to it (or left out).
+        std::int64_t total = -1;
+        if (has_total) {
+            if (figures_.tones >= current_tone_count) {
+                if (std::int64_t value = 0; whole_number(total_field, value)) total = value;
+            } else {
+                total = glued_total(total_field, tones_sum);
+            }
         }
-        if (edges.first_bits.empty()) edges.first_bits = previous;
+        last_total_from_tones_ = total < 0 && has_total && figures_.tones < current_tone_count;
+        if (last_total_from_tones_) total = tones_sum;
+        last_total_ = total;
+        if (edges_.first_bits.empty()) edges_.first_bits = previous_;
         const auto line_columns = static_cast<std::int32_t>(k);
-        if (edges.first_columns == 0) edges.first_columns = line_columns;
-        if (line_columns != counted_columns) {  // the usual line finds its count at hand
-            counted_columns = line_columns;
-            column_count = &edges.column_counts[line_columns];
-        }
-        ++*column_count;
-        if (total < 0) return;
-        figures.total_buckets[static_cast<std::size_t>(period.buckets.index(stamp))].add(
-            static_cast<double>(total));
-        if (figures.total_lines == 0 || total < figures.lowest_total) figures.lowest_total = total;
-        if (figures.total_lines == 0 || total > figures.highest_total)
-            figures.highest_total = total;
-        figures.latest_total = total;
-        ++figures.total_lines;
-    };
-    edges.lines = walk_lines(reader, period, quality, on_line, lines_before, to);
-    edges.last_bits = previous;
-    const auto tones = static_cast<std::size_t>(figures.tones);
-    for (std::size_t column = 0; column < columns && tones > 0; ++column) {
-        for (std::size_t tone = 0; tone < tones; ++tone) {
-            std::int64_t& count = figures.heat_counts[column * tones + tone];
-            count = heat_lines[column] - count;
+        if (edges_.first_columns == 0) edges_.first_columns = line_columns;
+        if (line_columns != counted_columns_) {  // the usual line finds its count at hand
+            counted_columns_ = line_columns;
+            column_count_ = &edges_.column_counts[line_columns];
         }
     }
-    for (std::int32_t& lowest : figures.lowest) lowest = lowest == never_lowest ? -1 : lowest;
+
+    // The lines that repeated the last line read, into the heat column they fell in.
+    void add_repeats_to_heat() {
+        if (repeats_ == 0) return;
+        std::int64_t* const heat_sums = figures_.heat_sums.data() + repeats_column_ * tones_;
+        std::int64_t* const heat_missing = figures_.heat_counts.data() + repeats_column_ * tones_;
+        for (std::size_t tone = 0; tone < tones_; ++tone) {
+            if (previous_[tone] >= 0)
+                heat_sums[tone] += repeats_ * previous_[tone];
+            else
+                heat_missing[tone] += repeats_;
+        }
+        repeats_ = 0;
+    }
+
+    void add_total(WallMinute stamp, std::int64_t total) {
+        figures_.total_buckets[static_cast<std::size_t>(period_.buckets.index(stamp))].add(
+            static_cast<double>(total));
+        if (figures_.total_lines == 0 || total < figures_.lowest_total)
+            figures_.lowest_total = total;
+        if (figures_.total_lines == 0 || total > figures_.highest_total)
+            figures_.highest_total = total;
+        figures_.latest_total = total;
+        ++figures_.total_lines;
+    }
+
+    const ReportPeriod& period_;
+    BinsFigures& figures_;
+    PartEdges& edges_;
+    const std::size_t tones_;
+    std::vector<std::int32_t> bits_;      // the line being read, -1 for a value that is no number
+    std::vector<std::int32_t> previous_;  // the same for the last line read
+    // While reading, heat_counts holds the values each cell misses, and the lines of each column
+    // are counted here: the usual line then touches two arrays less per tone.
+    std::vector<std::int64_t> heat_lines_;
+    // The last line read, after its stamp, and what it gave.
+    std::string last_values_;
+    bool have_last_ = false;
+    std::int64_t last_not_numbers_ = 0;
+    std::int64_t last_total_ = -1;
+    bool last_total_from_tones_ = false;
+    std::int32_t counted_columns_ = -1;
+    std::int64_t* column_count_ = nullptr;
+    // The lines since the last line read that equal it, not yet in the heat map: all in one column.
+    std::int64_t repeats_ = 0;
+    std::size_t repeats_column_ = 0;
+};
+
+// Reads the data lines from the reader's place up to the first that starts at `to`; lines are
+// numbered on from `lines_before`.
+void read_part(LineReader& reader, const ReportPeriod& period, BinsFigures& figures,
+               std::int64_t lines_before, std::int64_t to, PartEdges& edges) {
+    PartReader part(period, figures, edges);
+    edges.lines = walk_lines(
+        reader, period, figures.quality,
+        [&](std::string_view line, WallMinute stamp) { part.line(line, stamp); }, lines_before, to);
+    part.finish();
 }
 
 void join_buckets(BucketValues& earlier, const BucketValues& later) {
@@ -281,14 +374,9 @@ LogRead read_bins(const std::string& path, const ReportPeriod& period, BinsFigur
         },
         head);
     if (result != LogRead::read) return result;
-    if (split_at < 0) {
-        // The bins log is the larger log by far: from this size on, its second half is read on a
-        // thread of its own, by a reader that starts at the line after the middle.
-        constexpr std::int64_t split_from_bytes = std::int64_t{64} << 20;
-        std::error_code error;
-        const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
-        split_at = !error && size >= split_from_bytes ? size / 2 : 0;
-    }
+    // The bins log is the larger log by far: a large one's second half is read on a thread of
+    // its own, by a reader that starts at the line after the middle.
+    split_at = split_offset(path, split_at);
     PartEdges edges;
     if (split_at == 0) {
         read_part(reader, period, figures, head.lines, INT64_MAX, edges);

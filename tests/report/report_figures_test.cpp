@@ -150,6 +150,85 @@ TEST_F(ReportFigures, BinsLogReadInTwoPartsGivesTheFiguresOfOneReading) {
     }
 }
 
+// The log with each value after the stamp that starts with a digit written with a leading zero
+// on every other data line (the bins log's last column, a total that may be glued, left as it
+// is): the same figures, but no line equals the one before it or shares a field with it.
+std::string every_other_line_zero_led(const std::string& log, int header_lines, bool keep_last) {
+    std::string result;
+    int line_number = 0;
+    for (std::size_t start = 0; start < log.size(); ++line_number) {
+        const std::size_t feed = log.find('\n', start);
+        const std::size_t end = feed == std::string::npos ? log.size() : feed + 1;
+        std::string line = log.substr(start, end - start);
+        start = end;
+        if (line_number < header_lines || line_number % 2 == 0) {
+            result += line;
+            continue;
+        }
+        std::string changed;
+        std::size_t field_start = 0;
+        for (int field = 0; field_start <= line.size(); ++field) {
+            const std::size_t comma = line.find(',', field_start);
+            const bool last = comma == std::string::npos;
+            const std::string text =
+                line.substr(field_start, last ? std::string::npos : comma - field_start);
+            const bool digit = !text.empty() && text[0] >= '0' && text[0] <= '9';
+            changed +=
+                (field >= 2 && digit && !(last && keep_last) ? "0" : "") + text + (last ? "" : ",");
+            if (last) break;
+            field_start = comma + 1;
+        }
+        result += changed;
+    }
+    return result;
+}
+
+std::string reply_summary(const StatisticsFigures& stats) {
+    std::string text;
+    for (const ReplyColumn& column : stats.columns) {
+        text += std::to_string(column.numbers) + "/" + std::to_string(column.not_numbers) + ":";
+        for (const BucketValues& bucket : column.buckets)
+            text += std::to_string(bucket.count) + " " + std::to_string(bucket.sum) + " " +
+                    std::to_string(bucket.lowest) + " " + std::to_string(bucket.highest) + ";";
+        text += "\n";
+    }
+    for (const std::int64_t value : stats.error_totals) text += std::to_string(value) + " ";
+    return text + std::to_string(stats.quality.not_numbers) + " " +
+           std::to_string(stats.quality.other_column_count);
+}
+
+// Lines equal to the one before are counted at a glance, and a reply field equal to its column's
+// last text is not read again: the figures must be those of every line read in full. Runs of
+// equal bins lines cross heat columns of 3 minutes (the period is 14 hours), hold a value that is
+// not a number, are short, pass a line that cannot be read and go back in time; the statistics
+// log's values change, come back and go back an hour.
+TEST_F(ReportFigures, LinesLikeTheOneBeforeGiveTheFiguresOfLinesReadInFull) {
+    const std::string bins = std::string(hand_bins_log) +
+                             "01/03/26,10:03,1,4,,05\r\n"
+                             "01/03/26,10:04,1,4,,05\r\n"
+                             "01/03/26,10:05,3,3,3,514\r\n"
+                             "01/03/26,10:06,3,3,3,514\r\n"
+                             "zz/03/26,10:07,0,0,0,0\r\n"
+                             "01/03/26,10:08,3,3,3,514\r\n"
+                             "01/03/26,10:09,3,3\r\n"
+                             "01/03/26,10:10,3,3\r\n"
+                             "01/03/26,10:04,3,3\r\n"
+                             "01/03/26,23:59,3,3,3,514\r\n";
+    write_logs(hand_statistics_log, bins);
+    const LogFigures whole = read();
+    const std::string expected_bins = bins_summary(whole.bins);
+    const std::string expected_reply = reply_summary(whole.stats);
+    write_logs(every_other_line_zero_led(hand_statistics_log, 1, false),
+               every_other_line_zero_led(bins, 2, true));
+    const LogFigures in_full = read();
+    EXPECT_EQ(bins_summary(in_full.bins), expected_bins);
+    EXPECT_EQ(reply_summary(in_full.stats), expected_reply);
+    EXPECT_EQ(in_full.bins.heat_sums[1 * 3 + 0], 1 + 1 + 3 + 3);  // 10:03 to 10:05, and 10:04 again
+    const BucketValues& hour_ten = whole.stats.columns[1].buckets[0];  // with 10:30, after 11:00
+    EXPECT_EQ(hour_ten.count, 7);
+    EXPECT_EQ(hour_ten.sum, 6 * 8128 + 8000);
+}
+
 TEST(ReportLines, LastLineWithoutLineEndKeepsItsBytesAndOffsets) {
     TempDir dir("kelva_report_lines_");
     write_file_bytes(dir.path() + "/log", "a\r\nbcdef");
