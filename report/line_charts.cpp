@@ -40,8 +40,12 @@ std::string retrain_marks(const Plot& plot, const TimeSlices& slices,
     for (std::size_t k = 0; k < count; ++k) {
         if (retrains[k] <= 0) continue;
         const double middle = slices.slice_start(static_cast<std::int32_t>(k)) + slices.width / 2.0;
-        path += "M" + number_text(plot.x(middle)) + " " + number_text(plot.top) + "V" +
-                number_text(plot.top + plot.inner_height());
+        path.append("M")
+            .append(number_text(plot.x(middle)))
+            .append(" ")
+            .append(number_text(plot.top))
+            .append("V")
+            .append(number_text(plot.top + plot.inner_height()));
     }
     return path.empty() ? "" : "<path class=\"retrain\" d=\"" + path + "\"/>";
 }
