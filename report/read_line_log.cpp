@@ -33,33 +33,41 @@ struct LineFields {
     }
 };
 
-// The place of the first comma at or after `at`, or the line's size: eight bytes at a time, as
-// most fields are shorter than that, so one step usually finds their end.
-std::uint32_t comma_from(std::string_view line, std::uint32_t at) {
-    constexpr std::uint64_t ones = 0x0101010101010101ULL;
-    constexpr std::uint64_t commas = ones * ',';
+// The bytes of `word` that equal `byte`, as the top bit of each (exact: no borrow between bytes).
+std::uint64_t bytes_equal(std::uint64_t word, char byte) {
+    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fULL;
+    const std::uint64_t x = word ^ (0x0101010101010101ULL * static_cast<unsigned char>(byte));
+    return ~(((x & low7) + low7) | x | low7);
+}
+
+// The fields of a line with no quote in it, its commas found eight bytes at a time.
+std::size_t split_plain(std::string_view line, LineFields& fields) {
     const auto size = static_cast<std::uint32_t>(line.size());
-    // Little-endian (x86, ARM): the first byte in memory is the lowest in the word, below any
-    // false find that the borrow of the subtraction can make.
+    std::uint32_t count = 0;
+    std::uint32_t at = 0;
     for (; std::endian::native == std::endian::little && at + 8 <= size; at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, line.data() + at, 8);
-        const std::uint64_t x = word ^ commas;  // a zero byte where a comma is
-        const std::uint64_t zeros = (x - ones) & ~x & (ones << 7);
-        if (zeros != 0) return at + static_cast<std::uint32_t>(std::countr_zero(zeros) / 8);
+        // Little-endian (x86, ARM): the lowest bit set is the first comma in memory.
+        for (std::uint64_t commas = bytes_equal(word_at(line.data() + at), ',');
+             commas != 0 && count < most_columns; commas &= commas - 1)
+            fields.starts[++count] =
+                at + static_cast<std::uint32_t>(std::countr_zero(commas)) / 8 + 1;
     }
-    while (at < size && line[at] != ',') ++at;
-    return at;
+    for (; at < size && count < most_columns; ++at)
+        if (line[at] == ',') fields.starts[++count] = at + 1;
+    if (count < most_columns) fields.starts[++count] = size + 1;  // the last field's end
+    return count;
 }
 
 // The fields of a line: plain ones split at commas; a field in double quotes (a router's text
 // that held a comma or a quote) taken whole, its quotes left in place. Gives the field count.
 std::size_t split_fields(std::string_view line, LineFields& fields) {
     fields.line = line.data();
+    fields.starts[0] = 0;
+    if (std::memchr(line.data(), '"', line.size()) == nullptr)
+        return fields.count = split_plain(line, fields);
     const auto size = static_cast<std::uint32_t>(line.size());
     std::uint32_t count = 0;
     std::uint32_t at = 0;
-    fields.starts[0] = 0;
     while (count < most_columns) {
         if (at < size && line[at] == '"') {  // to the closing quote; a doubled one is text
             for (++at; at < size; ++at) {
@@ -72,7 +80,7 @@ std::size_t split_fields(std::string_view line, LineFields& fields) {
                 break;
             }
         }
-        at = comma_from(line, at);
+        while (at < size && line[at] != ',') ++at;
         fields.starts[++count] = at + 1;  // the field's end, plus its comma
         if (at >= size) break;
         ++at;
@@ -302,9 +310,10 @@ LogRead read_line_log(const std::string& path, const ReportPeriod& period, LineL
         [](std::string_view) { return false; }, head, line_log_header_start);
     if (result != LogRead::read) return result;
     std::int32_t utc_offset = 0;
+    LineStampReader stamps;
     const auto stamp_of = [&](std::string_view line) {
         const std::size_t comma = line.find(',');
-        return read_line_stamp(line.substr(0, comma), utc_offset);
+        return stamps.read(line.substr(0, comma), utc_offset);
     };
     walk_lines(
         lines, period, figures.quality,

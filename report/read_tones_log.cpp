@@ -5,6 +5,7 @@
 #include "report/read_tones_log.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <future>
@@ -46,6 +47,34 @@ std::int64_t count_fields(std::string_view rest) {
 constexpr std::int16_t no_tenths = INT16_MIN;
 float decibels_of(std::int16_t tenths) {
     return tenths == no_tenths ? no_snr : static_cast<float>(tenths) / 10;
+}
+
+// A lowest SNR while reading where there is none yet: above every value.
+constexpr std::int16_t no_lowest = INT16_MAX;
+
+// The SNR field at the start of `word` (the next 8 bytes of the line) in the collector's own
+// form, "dd.d" or "d.d" and its comma, as tenths of a dB; gives the field's length, or 0 when
+// it is not of that form (then `tenths` is left as it is). The bytes are checked together: their
+// high nibbles 3 where digits stand, their low nibbles at most 9, the point and the comma.
+int decibel_field(std::uint64_t word, int& tenths) {
+    constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0ULL, threes = 0x3030303030303030ULL;
+    constexpr std::uint64_t low = 0x0F0F0F0F0F0F0F0FULL, sixes = 0x0606060606060606ULL;
+    constexpr std::uint64_t tens = 0x1010101010101010ULL;
+    const auto byte = [&](int k) { return static_cast<int>((word >> (8 * k)) & 0xFF); };
+    const auto digits_at = [&](std::uint64_t mask) {
+        return (word & high & mask) == (threes & mask) &&
+               (((word & low) + sixes) & tens & mask) == 0;
+    };
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    if (byte(2) == '.' && byte(4) == ',' && digits_at(0x00000000FF00FFFFULL)) {
+        tenths = (byte(0) - '0') * 100 + (byte(1) - '0') * 10 + (byte(3) - '0');
+        return 4;
+    }
+    if (byte(1) == '.' && byte(3) == ',' && digits_at(0x0000000000FF00FFULL)) {
+        tenths = (byte(0) - '0') * 10 + (byte(2) - '0');
+        return 3;
+    }
+    return 0;
 }
 
 bool is_digit(char c) {
@@ -164,7 +193,8 @@ class TonesReader {
         edges_.last_bits = loaded_ ? bits_ : std::vector<std::int32_t>();
         for (std::size_t tone = 0; tone < snr_latest_.size(); ++tone) {
             figures_.snr_latest[tone] = decibels_of(snr_latest_[tone]);
-            figures_.snr_lowest[tone] = decibels_of(snr_lowest_[tone]);
+            figures_.snr_lowest[tone] =
+                decibels_of(snr_lowest_[tone] == no_lowest ? no_tenths : snr_lowest_[tone]);
         }
     }
 
@@ -190,7 +220,7 @@ class TonesReader {
         figures_.snr_latest.assign(size, no_snr);
         figures_.snr_lowest.assign(size, no_snr);
         snr_latest_.assign(size, no_tenths);
-        snr_lowest_.assign(size, no_tenths);
+        snr_lowest_.assign(size, no_lowest);
         heat_bits_.assign(size, 0);
         heat_held_.assign(size, 0);
         figures_.tones_per_heat_row = std::max(1, (tones + most_heat_rows - 1) / most_heat_rows);
@@ -315,15 +345,9 @@ class TonesReader {
         std::size_t tone = 0;
         for (; tone < tones && at != end; ++tone) {
             int tenths = no_tenths;
-            // The collector's own forms, "45.3" and "0.0", read at once.
-            if (end - at >= 5 && is_digit(at[0]) && is_digit(at[1]) && at[2] == '.' &&
-                is_digit(at[3]) && at[4] == ',') {
-                tenths = (at[0] - '0') * 100 + (at[1] - '0') * 10 + (at[3] - '0');
-                at += 4;
-            } else if (end - at >= 4 && is_digit(at[0]) && at[1] == '.' && is_digit(at[2]) &&
-                       at[3] == ',') {
-                tenths = (at[0] - '0') * 10 + (at[2] - '0');
-                at += 3;
+            const int length = end - at >= 8 ? decibel_field(word_at(at), tenths) : 0;
+            if (length > 0) {  // the collector's own forms, "45.3" and "0.0", read at once
+                at += length;
             } else if (*at != ',') {
                 const char* const start = at;
                 const float value = decibels(at, end);
@@ -338,10 +362,8 @@ class TonesReader {
             // downstream bands): no reading, not a tone at 0 dB.
             if (tenths == 0) tenths = no_tenths;
             latest[tone] = static_cast<std::int16_t>(tenths);
-            const int lowest_now = lowest[tone] == no_tenths ? INT16_MAX : lowest[tone];
-            const int candidate = tenths == no_tenths ? INT16_MAX : tenths;
-            const int lower = std::min(lowest_now, candidate);
-            lowest[tone] = static_cast<std::int16_t>(lower == INT16_MAX ? no_tenths : lower);
+            lowest[tone] = std::min(
+                lowest[tone], static_cast<std::int16_t>(tenths == no_tenths ? no_lowest : tenths));
         }
         std::fill(latest + tone, latest + tones, no_tenths);
     }
@@ -366,13 +388,14 @@ class TonesReader {
 void read_part(LineReader& reader, const ReportPeriod& period, TonesReader& tones,
                LogQuality& quality, std::int64_t lines_before, std::int64_t to, PartEdges& edges) {
     std::int32_t utc_offset = 0;
+    LineStampReader stamps;
     const auto stamp_of = [&](std::string_view line) -> WallMinute {
         if (line.starts_with(tones_header_start)) {
             tones.header(line);
             return not_a_collection;
         }
         const std::size_t comma = line.find(',');
-        return read_line_stamp(line.substr(0, comma), utc_offset);
+        return stamps.read(line.substr(0, comma), utc_offset);
     };
     edges.lines = walk_lines(
         reader, period, quality,

@@ -1,6 +1,8 @@
 // Log stamps as wall-clock minutes.
 #include "report/wall_minutes.h"
 
+#include <cstring>
+
 #include "runtime/calendar.h"
 
 namespace {
@@ -52,22 +54,19 @@ WallMinute read_stamp(std::string_view date, std::string_view time) {
 }
 
 WallMinute read_line_stamp(std::string_view stamp, std::int32_t& utc_offset_minutes) {
+    LineStampReader reader;
+    return reader.read(stamp, utc_offset_minutes);
+}
+
+WallMinute LineStampReader::read(std::string_view stamp, std::int32_t& utc_offset_minutes) {
     // "YYYY-MM-DDThh:mm:ss" and then "+hh:mm", "-hh:mm" or "Z".
     const bool utc = stamp.size() == 20 && stamp[19] == 'Z';
     if (stamp.size() != 25 && !utc) return -1;
-    if (stamp[4] != '-' || stamp[7] != '-' || stamp[10] != 'T' || stamp[13] != ':' ||
-        stamp[16] != ':')
-        return -1;
-    const int century = two_digits(stamp, 0);
-    const int year = two_digits(stamp, 2);
-    const int month = two_digits(stamp, 5);
-    const int day = two_digits(stamp, 8);
+    if (stamp[10] != 'T' || stamp[13] != ':' || stamp[16] != ':') return -1;
     const int hour = two_digits(stamp, 11);
     const int minute = two_digits(stamp, 14);
     const int second = two_digits(stamp, 17);
-    if (century != 20 || year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0 ||
-        second > 60)
-        return -1;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60) return -1;
     if (utc) {
         utc_offset_minutes = 0;
     } else {
@@ -80,7 +79,19 @@ WallMinute read_line_stamp(std::string_view stamp, std::int32_t& utc_offset_minu
         const int offset = offset_hours * minutes_per_hour + offset_minutes;
         utc_offset_minutes = sign == '-' ? -offset : offset;
     }
-    return checked_minute(2000 + year, month, day, hour, minute);
+    if (day_start_ < 0 || std::memcmp(stamp.data(), date_, sizeof date_) != 0) {
+        if (stamp[4] != '-' || stamp[7] != '-') return -1;
+        const int century = two_digits(stamp, 0);
+        const int year = two_digits(stamp, 2);
+        const int month = two_digits(stamp, 5);
+        const int day = two_digits(stamp, 8);
+        if (century != 20 || year < 0 || month < 0 || day < 0) return -1;
+        const WallMinute start = checked_minute(2000 + year, month, day, 0, 0);
+        if (start < 0) return -1;
+        std::memcpy(date_, stamp.data(), sizeof date_);
+        day_start_ = start;
+    }
+    return day_start_ + hour * minutes_per_hour + minute;
 }
 
 WallMinute read_day(std::string_view day) {

@@ -29,6 +29,17 @@ WallMinute read_day(std::string_view day);
 // is not that form, not a real date and time, or outside the years 2000 to 2099.
 WallMinute read_line_stamp(std::string_view stamp, std::int32_t& utc_offset_minutes);
 
+// read_line_stamp for the lines of one log in turn: the date of the line before is kept, so that
+// a log's half a million stamps a year have their calendar date worked out once a day.
+class LineStampReader {
+  public:
+    WallMinute read(std::string_view stamp, std::int32_t& utc_offset_minutes);
+
+  private:
+    char date_[10] = {};         // "YYYY-MM-DD" of the last stamp read
+    WallMinute day_start_ = -1;  // its minute at 00:00; -1 before any
+};
+
 // The calendar fields of a minute.
 struct StampFields {
     int year, month, day, hour, minute;
