@@ -232,6 +232,7 @@ class TonesReader {
         figures_.heat_counts.assign(cells, 0);
         bits_.assign(size, -1);
         since_.assign(size, 0);
+        last_bits_clean_ = false;
         loaded_ = false;
     }
 
@@ -283,29 +284,101 @@ class TonesReader {
         if (figures_.tones == 0) set_tone_count(count_fields(rest));  // a part began here
         ++figures_.bits_lines;
         const bool first = !loaded_;
-        const char* at = rest.data();
-        const char* const end = at + rest.size();
         const auto tones = static_cast<std::size_t>(figures_.tones);
-        std::size_t tone = 0;
-        for (; tone < tones && at != end; ++tone) {
-            std::int32_t bits = -1;
-            if (end - at >= 2 && is_digit(at[0]) && at[1] == ',') {  // the usual fields first
-                bits = at[0] - '0';
-                at += 2;
-            } else if (end - at >= 3 && is_digit(at[0]) && is_digit(at[1]) && at[2] == ',') {
-                bits = (at[0] - '0') * 10 + (at[1] - '0');
-                at += 3;
-            } else {
-                bits = small_number(at, end, ',');
-                if (at != end) ++at;
-            }
-            if (bits > most_tone_bits) bits = -1;
-            if (bits < 0) ++figures_.quality.not_numbers;
-            set_bits(tone, bits);
-        }
-        if (tone != tones || at != end) ++figures_.quality.other_column_count;
+        const bool clean = last_bits_clean_ ? read_bits_changes(rest) : read_bits_whole(rest);
+        last_bits_clean_ = clean;
+        if (clean) last_bits_text_.assign(rest);
+        const std::int32_t* const values = values_.data();
+        for (std::size_t tone = 0; tone < tones; ++tone)
+            if (values[tone] != bits_[tone]) set_bits(tone, values[tone]);
         loaded_ = true;
         if (first && edges_.first_bits.empty() && collections_ == 1) edges_.first_bits = bits_;
+    }
+
+    // One field of a bits line at `at`, and `at` moved past it and its comma; -1 (counted in
+    // `bad`) when it is not a bit count.
+    static std::int32_t bits_field(const char*& at, const char* end, std::int64_t& bad) {
+        std::int32_t bits = -1;
+        if (end - at >= 2 && is_digit(at[0]) && at[1] == ',') {  // the usual fields first
+            bits = at[0] - '0';
+            at += 2;
+        } else if (end - at >= 3 && is_digit(at[0]) && is_digit(at[1]) && at[2] == ',') {
+            bits = (at[0] - '0') * 10 + (at[1] - '0');
+            at += 3;
+        } else {
+            bits = small_number(at, end, ',');
+            if (at != end) ++at;
+        }
+        if (bits > most_tone_bits) bits = -1;
+        if (bits < 0) ++bad;
+        return bits;
+    }
+
+    // What the end of a bits line read into values_ says: whether it was whole (every tone and
+    // no more) and clean (all numbers), the counts of the data quality kept. Tones the line did
+    // not reach keep their loading.
+    bool bits_read(std::size_t reached, bool more, std::int64_t bad, std::size_t size) {
+        const auto tones = static_cast<std::size_t>(figures_.tones);
+        for (std::size_t tone = reached; tone < tones; ++tone) values_[tone] = bits_[tone];
+        starts_[tones] = static_cast<std::uint32_t>(size + 1);
+        const bool whole = reached == tones && !more;
+        if (!whole) ++figures_.quality.other_column_count;
+        figures_.quality.not_numbers += bad;
+        return whole && bad == 0;
+    }
+
+    // A bits line read field by field into values_, with where each field starts.
+    bool read_bits_whole(std::string_view rest) {
+        const auto tones = static_cast<std::size_t>(figures_.tones);
+        values_.resize(tones);
+        starts_.resize(tones + 1);
+        const char* at = rest.data();
+        const char* const end = at + rest.size();
+        std::int64_t bad = 0;
+        std::size_t tone = 0;
+        for (; tone < tones && at != end; ++tone) {
+            starts_[tone] = static_cast<std::uint32_t>(at - rest.data());
+            values_[tone] = bits_field(at, end, bad);
+        }
+        return bits_read(tone, at != end, bad, rest.size());
+    }
+
+    // A bits line read against the bits line before, which was whole and clean and whose values
+    // and field starts values_ and starts_ hold: the hour's bitswap changed a few tones, so the
+    // lines' bytes are compared a word at a time and only the fields that differ are read.
+    bool read_bits_changes(std::string_view rest) {
+        const std::string_view before = last_bits_text_;
+        const auto tones = static_cast<std::size_t>(figures_.tones);
+        std::uint32_t* const starts = starts_.data();
+        std::size_t at = 0;  // where field k starts in this line
+        std::size_t tone = 0;
+        std::int64_t bad = 0;
+        while (tone < tones) {
+            const std::size_t from = starts[tone];  // and in the line before
+            const std::size_t same = common_prefix(rest.substr(at), before.substr(from));
+            const auto shift = static_cast<std::int64_t>(at) - static_cast<std::int64_t>(from);
+            // The fields whose bytes and comma are alike in both lines: all to the end, or up to
+            // the first field that holds a byte that differs.
+            const bool rest_alike = same == before.size() - from && same == rest.size() - at;
+            const std::size_t unlike =
+                rest_alike ? tones
+                           : static_cast<std::size_t>(
+                                 std::upper_bound(starts + tone + 1, starts + tones + 1,
+                                                  static_cast<std::uint32_t>(from + same)) -
+                                 starts - 1);
+            const std::size_t next_from = unlike < tones ? starts[unlike] : before.size();
+            for (; tone < unlike; ++tone)
+                starts[tone] =
+                    static_cast<std::uint32_t>(static_cast<std::int64_t>(starts[tone]) + shift);
+            at += next_from - from;
+            if (tone == tones || at >= rest.size()) break;
+            starts[tone] = static_cast<std::uint32_t>(at);
+            const char* field = rest.data() + at;
+            values_[tone] = bits_field(field, rest.data() + rest.size(), bad);
+            at = static_cast<std::size_t>(field - rest.data());
+            ++tone;
+        }
+        return bits_read(tone, at < rest.size(), bad, rest.size());
     }
 
     void bitswap_line(std::string_view rest) {
@@ -371,7 +444,13 @@ class TonesReader {
     const ReportPeriod& period_;
     TonesLogFigures& figures_;
     PartEdges& edges_;
-    std::vector<std::int32_t> bits_;   // the loading rebuilt so far; -1 where unknown
+    std::vector<std::int32_t> bits_;  // the loading rebuilt so far; -1 where unknown
+    // The latest bits line's values and where its fields start (one more: its size plus one),
+    // and its text while it was whole and clean, to read the next bits line against.
+    std::vector<std::int32_t> values_;
+    std::vector<std::uint32_t> starts_;
+    std::string last_bits_text_;
+    bool last_bits_clean_ = false;
     std::vector<std::int32_t> since_;  // the collection of the heat column from which it holds
     // The heat column's bits times collections, and collections, of each tone's earlier values.
     std::vector<std::int64_t> heat_bits_;
