@@ -288,9 +288,18 @@ class TonesReader {
         const bool clean = last_bits_clean_ ? read_bits_changes(rest) : read_bits_whole(rest);
         last_bits_clean_ = clean;
         if (clean) last_bits_text_.assign(rest);
+        // Held against the loading eight tones at a time: nearly all are as they were.
         const std::int32_t* const values = values_.data();
-        for (std::size_t tone = 0; tone < tones; ++tone)
-            if (values[tone] != bits_[tone]) set_bits(tone, values[tone]);
+        const std::int32_t* const loaded = bits_.data();
+        for (std::size_t block = 0; block < tones; block += 8) {
+            const std::size_t block_end = std::min(block + 8, tones);
+            std::int32_t differ = 0;
+            for (std::size_t tone = block; tone < block_end; ++tone)
+                differ |= values[tone] ^ loaded[tone];
+            if (differ == 0) continue;
+            for (std::size_t tone = block; tone < block_end; ++tone)
+                if (values[tone] != loaded[tone]) set_bits(tone, values[tone]);
+        }
         loaded_ = true;
         if (first && edges_.first_bits.empty() && collections_ == 1) edges_.first_bits = bits_;
     }
