@@ -167,7 +167,8 @@ if [ -n "$windows_build" ] && [ -n "$end_session_helper" ]; then
   [ "$(data_lines "$work/run/kelvastats.csv")" -eq "$stats_before" ] || fail "kelvastats.csv was written while held"
   end_session() { echo go >&4; }
   ends_promptly_after end_session
-  grep -q '^ended' "$work/helper.log" || fail "the session did not end: $(cat "$work/helper.log")"
+  # The helper says "ended" once its messages returned, which may be just after the program ended.
+  poll_until grep -q '^ended' "$work/helper.log" || fail "the session did not end: $(cat "$work/helper.log")"
   [ "$(tail -c 2 "$work/run/kelvastats.csv" | od -An -c | tr -d ' ')" = '\r\n' ] ||
     fail "kelvastats.csv does not end with a whole line after the session's end"
   [ "$(($(data_lines "$work/run/kelvastats.csv") - stats_before))" -eq "$(($(data_lines "$work/run/kelvabins.csv") - bins_before))" ] ||

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <regex>
 #include <string>
 #include <string_view>
 
@@ -55,29 +54,36 @@ std::string section(const std::string& page, int number) {
     return page.substr(from, page.find("</section>", from) - from);
 }
 
+// The text of the attribute `name` of the first element that holds `after` before it; "" when
+// there is none. Found by hand: std::regex recurses over long texts such as a polyline's points,
+// which overflows the stack of a Windows thread.
+std::string attribute_after(const std::string& svg, const std::string& after,
+                            const std::string& name) {
+    const std::size_t element = svg.find(after);
+    if (element == std::string::npos) return "";
+    const std::size_t value = svg.find(" " + name + "=\"", element);
+    if (value == std::string::npos) return "";
+    const std::size_t from = value + name.size() + 3;
+    return svg.substr(from, svg.find('"', from) - from);
+}
+
 // The largest y (the lowest point drawn) of the first shape of `css_class` in `svg`.
 double lowest_point(const std::string& svg, const std::string& css_class) {
-    std::smatch shape;
-    if (!std::regex_search(svg, shape,
-                           std::regex("class=\"" + css_class + "\" points=\"([^\"]+)\"")))
-        return -1;
+    const std::string points = attribute_after(svg, "class=\"" + css_class + "\"", "points");
+    if (points.empty()) return -1;
     double largest = -1;
-    const std::string points = shape[1];
-    const std::regex pair("[-0-9.]+,([-0-9.]+)");
-    for (auto it = std::sregex_iterator(points.begin(), points.end(), pair);
-         it != std::sregex_iterator(); ++it)
-        largest = std::max(largest, std::stod((*it)[1]));
+    for (std::size_t comma = points.find(','); comma != std::string::npos;
+         comma = points.find(',', comma + 1))
+        largest = std::max(largest, std::stod(points.substr(comma + 1)));
     return largest;
 }
 
 // The y of the frame's bottom edge: where a value of 0 is drawn on a scale from 0.
 double frame_bottom(const std::string& svg) {
-    std::smatch frame;
-    EXPECT_TRUE(std::regex_search(
-        svg, frame,
-        std::regex("class=\"frame\" x=\"[-0-9.]+\" y=\"([-0-9.]+)\" width=\"[-0-9.]+\" "
-                   "height=\"([-0-9.]+)\"")));
-    return std::stod(frame[1]) + std::stod(frame[2]);
+    const std::string y = attribute_after(svg, "class=\"frame\"", "y");
+    const std::string height = attribute_after(svg, "class=\"frame\"", "height");
+    EXPECT_FALSE(y.empty() || height.empty());
+    return y.empty() || height.empty() ? -1 : std::stod(y) + std::stod(height);
 }
 
 // The first word "nan" or "inf" (in any case, as a printed non-number reads) in `text`, with
