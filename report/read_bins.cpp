@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "report/log_reading.h"
+#include "report/tone_parts.h"
 
 namespace {
 
@@ -313,20 +314,7 @@ void join_parts(BinsFigures& earlier, PartEdges& earlier_edges, const BinsFigure
     quality.outside_period += later.quality.outside_period;
     quality.not_numbers += later.quality.not_numbers;
     earlier.spacings.join(later.spacings);
-    const std::size_t tones = earlier.lowest.size();
-    const bool seam = !earlier_edges.last_bits.empty() && !later_edges.first_bits.empty();
-    for (std::size_t tone = 0; tone < tones && later.lowest.size() == tones; ++tone) {
-        if (later.lowest[tone] >= 0)
-            earlier.lowest[tone] = earlier.lowest[tone] < 0
-                                       ? later.lowest[tone]
-                                       : std::min(earlier.lowest[tone], later.lowest[tone]);
-        earlier.highest[tone] = std::max(earlier.highest[tone], later.highest[tone]);
-        if (later.latest[tone] >= 0) earlier.latest[tone] = later.latest[tone];
-        earlier.changes[tone] += later.changes[tone];
-        const std::int32_t before = seam ? earlier_edges.last_bits[tone] : -1;
-        const std::int32_t after = seam ? later_edges.first_bits[tone] : -1;
-        if (before >= 0 && after >= 0 && before != after) ++earlier.changes[tone];
-    }
+    join_tone_bits(earlier, later, earlier_edges.last_bits, later_edges.first_bits);
     for (std::size_t cell = 0; cell < earlier.heat_sums.size() && cell < later.heat_sums.size();
          ++cell) {
         earlier.heat_sums[cell] += later.heat_sums[cell];

@@ -13,6 +13,7 @@
 
 #include "report/log_reading.h"
 #include "report/read_line_log.h"
+#include "report/tone_parts.h"
 
 namespace {
 
@@ -510,12 +511,6 @@ std::int64_t part_start(const std::string& path, std::int64_t from, const Report
     return -1;
 }
 
-template <class Value>
-void join_lowest(std::vector<Value>& earlier, const std::vector<Value>& later) {
-    for (std::size_t k = 0; k < earlier.size(); ++k)
-        if (later[k] >= 0 && (earlier[k] < 0 || later[k] < earlier[k])) earlier[k] = later[k];
-}
-
 // The figures of the part that follows `earlier`'s, added to them.
 void join_parts(TonesLogFigures& earlier, PartEdges& earlier_edges, TonesLogFigures& later,
                 const PartEdges& later_edges) {
@@ -536,39 +531,27 @@ void join_parts(TonesLogFigures& earlier, PartEdges& earlier_edges, TonesLogFigu
         earlier_edges.first_tones != 0 && later_edges.first_tones != earlier.tones;
     if (other_count) ++earlier.tone_count_changes;
     if (other_count || later_edges.count_changed || earlier_edges.first_tones == 0) {
-        const std::int64_t tone_count_changes = earlier.tone_count_changes;
-        const LogQuality quality = earlier.quality;
-        const Spacings spacings = earlier.spacings;
-        const std::int64_t counts[] = {earlier.clock_changes, earlier.bits_lines,
-                                       earlier.bitswap_lines, earlier.snr_lines,
-                                       earlier.not_rebuilt,   earlier.other_kinds};
-        earlier = std::move(later);
-        earlier.tone_count_changes = tone_count_changes;
-        earlier.quality = quality;
-        earlier.spacings = spacings;
-        earlier.clock_changes = counts[0];
-        earlier.bits_lines = counts[1];
-        earlier.bitswap_lines = counts[2];
-        earlier.snr_lines = counts[3];
-        earlier.not_rebuilt = counts[4];
-        earlier.other_kinds = counts[5];
+        // The later part's tones are other tones (or the earlier part had none): its figures
+        // per tone are the log's.
+        earlier.tones = later.tones;
+        earlier.lowest = std::move(later.lowest);
+        earlier.highest = std::move(later.highest);
+        earlier.latest = std::move(later.latest);
+        earlier.changes = std::move(later.changes);
+        earlier.snr_latest = std::move(later.snr_latest);
+        earlier.snr_lowest = std::move(later.snr_lowest);
+        earlier.heat_rows = later.heat_rows;
+        earlier.tones_per_heat_row = later.tones_per_heat_row;
+        earlier.heat_sums = std::move(later.heat_sums);
+        earlier.heat_counts = std::move(later.heat_counts);
         if (earlier_edges.first_tones == 0) earlier_edges.first_tones = later_edges.first_tones;
         return;
     }
-    const std::size_t tones = earlier.lowest.size();
-    const bool seam = !earlier_edges.last_bits.empty() && !later_edges.first_bits.empty();
-    for (std::size_t tone = 0; tone < tones; ++tone) {
-        earlier.highest[tone] = std::max(earlier.highest[tone], later.highest[tone]);
-        if (later.latest[tone] >= 0) earlier.latest[tone] = later.latest[tone];
-        earlier.changes[tone] += later.changes[tone];
-        const std::int32_t before = seam ? earlier_edges.last_bits[tone] : -1;
-        const std::int32_t after = seam ? later_edges.first_bits[tone] : -1;
-        if (before >= 0 && after >= 0 && before != after) ++earlier.changes[tone];
+    join_tone_bits(earlier, later, earlier_edges.last_bits, later_edges.first_bits);
+    for (std::size_t tone = 0; tone < earlier.snr_lowest.size(); ++tone)
         if (!std::isnan(later.snr_lowest[tone]) &&
             !(earlier.snr_lowest[tone] <= later.snr_lowest[tone]))
             earlier.snr_lowest[tone] = later.snr_lowest[tone];
-    }
-    join_lowest(earlier.lowest, later.lowest);
     if (later.snr_lines > 0) earlier.snr_latest = later.snr_latest;
     for (std::size_t cell = 0; cell < earlier.heat_sums.size(); ++cell) {
         earlier.heat_sums[cell] += later.heat_sums[cell];
