@@ -2,9 +2,12 @@
 // prints the key figures.
 #include <CLI/CLI.hpp>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <thread>
 
 #include "report/html_report.h"
 #include "report/key_figures.h"
@@ -94,11 +97,34 @@ int fail(const std::string& message, int status = failed) {
     return status;
 }
 
+constexpr int rename_attempts = 50;
+constexpr int rename_pause_ms = 20;
+
+// Writes a temporary file beside `path` and renames it over `path`, so that a reader (a web
+// server, a browser, the collector's next report) sees the earlier page or the whole new one,
+// never half of one. The temporary one is removed when anything fails.
 bool write_file(const std::string& path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    // A name of its own for each run, so that two reports to the same file cannot mix.
+    std::random_device random;
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+    const std::string temporary = path + suffix;
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::error_code error;
+    if (std::fclose(file) == 0 && written) {
+        // On Windows a reader that holds the page open without sharing its deletion stops the
+        // rename for the moment it reads: tried again for a while.
+        for (int attempt = 0; attempt < rename_attempts; ++attempt) {
+            if (attempt > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(rename_pause_ms));
+            std::filesystem::rename(temporary, path, error);
+            if (!error) return true;
+        }
+    }
+    std::filesystem::remove(temporary, error);
+    return false;
 }
 
 void show_progress(int percent) {

@@ -24,6 +24,10 @@ packages=(
   wine64 wine fonts-wine  # ... and running its tests and programs under Wine
   prometheus prometheus-node-exporter curl  # the collector's figures read by a real Prometheus
   systemd                 # systemd-analyze checks the collector's unit
+  systemd-container       # ... and systemd-nspawn boots it in a clean Debian root
+  libmosquitto-dev        # the collector's MQTT client (Home Assistant)
+  mosquitto mosquitto-clients  # ... tested against Debian's broker, read back by mosquitto_sub
+  python3                 # ... whose JSON messages the test reads
   dpkg-dev fakeroot file  # the Debian packages: build flags, CPack's dependency list (dpkg-shlibdeps)
   help2man gzip           # ... the command-line programs' manual pages from their --help
   librsvg2-bin            # ... the icon's PNG sizes drawn from its SVG
@@ -33,6 +37,7 @@ packages=(
   g++-aarch64-linux-gnu   # the arm64 cross build (a Raspberry Pi's collector, report, router)
   qemu-user               # ... its tests run under qemu-aarch64
   libc6:arm64 libstdc++6:arm64  # ... its package's dependencies, read from Debian's arm64 libraries
+  libmosquitto-dev:arm64  # ... and its collector's MQTT client
   qemu-user-static        # ... and its installation in a clean arm64 Debian 12 root
 )
 
