@@ -7,8 +7,9 @@
 #
 # Usage: collector_figures.sh KELVASTATS_COLLECT ROUTER_SIM [COLLECTIONS] [IDLE_SECONDS] [FAMILY]
 # FAMILY is the router family both play (classic, broadcom or draytek; broadcom and draytek play a
-# VDSL2 17a line of 4096 tones). Prints "figure: value" lines; exit status 1 when a limit is not
-# held.
+# VDSL2 17a line of 4096 tones). With KELVA_FIGURES_MQTT=1 the collector also sends every cycle to
+# Debian's mosquitto broker, started on loopback for the run (--mqtt). Prints "figure: value"
+# lines; exit status 1 when a limit is not held.
 set -euo pipefail
 
 collector=$(realpath "$1")
@@ -55,7 +56,8 @@ start_collector() {
   rm -rf "$work/run"
   mkdir -p "$work/run"
   "$collector" --router "$family" --address 127.0.0.1 --port "$router_port" --interval "$1" \
-    --directory "$work/run" --password-file "$work/password" >"$work/collect.out" 2>"$work/collect.err" &
+    --directory "$work/run" --password-file "$work/password" "${mqtt_options[@]}" \
+    >"$work/collect.out" 2>"$work/collect.err" &
   collect=$!
   pids+=("$collect")
 }
@@ -67,6 +69,17 @@ stop_collector() {
 }
 
 printf 'secret\n' >"$work/password"
+chmod 600 "$work/password"
+mqtt_options=()
+if [ "${KELVA_FIGURES_MQTT:-}" = 1 ]; then
+  broker_port=18830
+  printf 'listener %s 127.0.0.1\npersistence false\nallow_anonymous true\nuser %s\n' \
+    "$broker_port" "$(id -un)" >"$work/mosquitto.conf"
+  /usr/sbin/mosquitto -c "$work/mosquitto.conf" >"$work/mosquitto.log" 2>&1 &
+  pids+=($!)
+  mqtt_options=(--mqtt "mqtt://127.0.0.1:$broker_port")
+  echo "with MQTT: every cycle sent to mosquitto on 127.0.0.1:$broker_port"
+fi
 start_router_sim "$router_sim" --router "$family" || { cat "$work/router.log"; exit 1; }
 
 # The soak: back-to-back collections.

@@ -3,6 +3,7 @@
 #include "collector/collector_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -10,6 +11,8 @@
 #include <string_view>
 
 #include "collect/network.h"
+#include "collector/home_assistant.h"
+#include "collector/mqtt_link.h"
 #include "routers/router_families.h"
 #include "runtime/option_words.h"
 #include "runtime/version.h"
@@ -36,6 +39,24 @@ constexpr const char* footer =
     "router is tried again after the interval (after 1 s with --interval 0). SIGTERM, SIGINT or\n"
     "SIGHUP (Ctrl+C, Ctrl+Break or closing the console on Windows) ends the program at once,\n"
     "with no line half written.\n"
+    "\n"
+    "With --mqtt URL the figures of every cycle go to an MQTT broker as one JSON message on\n"
+    "kelvastats/ID/state, with retained online/offline on kelvastats/ID/availability (offline is\n"
+    "also the broker's will) and retained Home Assistant discovery messages under PREFIX/sensor/,\n"
+    "so the sensors appear in Home Assistant by themselves. The broker's password is the first\n"
+    "line of --mqtt-password-file FILE, else of $CREDENTIALS_DIRECTORY/mqtt-password (the systemd\n"
+    "credential \"mqtt-password\"; empty for none). A broker that is away costs no collection.\n"
+    "\n"
+    "With --on-event COMMAND the command runs through the shell (/bin/sh -c; cmd /c on Windows)\n"
+    "on each event: alarm, line-down, line-up, retrain, unreachable, reachable, log-unwritable,\n"
+    "log-written. Its environment names the event in KELVASTATS_EVENT, its time in\n"
+    "KELVASTATS_TIME, one line for a person in KELVASTATS_DETAIL, and the latest figures\n"
+    "(KELVASTATS_STATE, KELVASTATS_RATE_DOWN, KELVASTATS_SNR_MARGIN_DOWN, KELVASTATS_CRC_DOWN,\n"
+    "...); never a password. It runs apart from the collection, one at a time, and is ended\n"
+    "after 30 s; its output goes to standard output after \"on-event EVENT: \".\n"
+    "\n"
+    "With --report FILE the report of the logs (kelvastats-report) is written to FILE after the\n"
+    "first collection and then every --report-every minutes, replaced whole each time.\n"
     "\n"
     "Exit status: 0 when stopped, or when --once collected; 1 when a log cannot be created (or\n"
     "the network cannot start); 2 when a setting is refused, an option is unknown or there is no\n"
@@ -82,6 +103,46 @@ std::string unexpected_words_message(const std::vector<std::string>& words) {
     return "unexpected argument (the options are listed by --help)";
 }
 
+// A topic level of ours: letters, digits, "_" and "-" only, so that it can never hold an MQTT
+// wildcard or a level separator.
+bool topic_word(std::string_view word) {
+    return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '-';
+    });
+}
+
+// Why the MQTT options are refused, or "". An empty value is the service's way of leaving an
+// option out: the default.
+std::string mqtt_refusal(CollectorOptions& options) {
+    if (options.mqtt_discovery_prefix.empty()) options.mqtt_discovery_prefix = "homeassistant";
+    if (options.mqtt_url.empty()) return "";
+    if (!MqttLink::available())
+        return "--mqtt: this build of kelvastats-collect has no MQTT (libmosquitto is not built "
+               "for Windows)";
+    MqttAddress address;
+    if (std::string why = read_mqtt_url(options.mqtt_url, address); !why.empty())
+        // A URL with an "@" may hold a password: it is not repeated.
+        return (options.mqtt_url.find('@') == std::string::npos
+                    ? "--mqtt " + options.mqtt_url + " is refused: "
+                    : std::string("--mqtt is refused: ")) +
+               why;
+    if (options.mqtt_id.empty()) options.mqtt_id = default_mqtt_id(options.address);
+    if (!topic_word(options.mqtt_id))
+        return "--mqtt-id takes letters, digits, _ and - only, not \"" + options.mqtt_id + "\"";
+    const std::string& prefix = options.mqtt_discovery_prefix;
+    if (prefix.find_first_of("+#") != std::string::npos || prefix.front() == '/' ||
+        prefix.back() == '/' || prefix.find("//") != std::string::npos)
+        return "--mqtt-discovery-prefix takes topic levels without + or # and without an empty "
+               "level, not \"" +
+               prefix + "\"";
+    if (options.mqtt_user.find_first_of("\r\n") != std::string::npos)
+        return "--mqtt-user takes a name on one line";
+    if (!options.mqtt_ca_file.empty() && !address.tls)
+        return "--mqtt-cafile is for an mqtts:// broker, and " + options.mqtt_url + " is not one";
+    return "";
+}
+
 ParsedOptions refused(std::string message) {
     ParsedOptions parsed;
     parsed.exit_status = exit_refused;
@@ -94,7 +155,7 @@ ParsedOptions refused(std::string message) {
 ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
     ParsedOptions parsed;
     CollectorOptions& options = parsed.options;
-    std::string port = "23", interval = "1", alarm = "0";
+    std::string port = "23", interval = "1", alarm = "0", report_every = "60";
     if (const std::string_view word = option_without_value(argc, argv); !word.empty())
         return refused(std::string(word) + " has no value after the \"=\"");
     try {
@@ -136,6 +197,36 @@ ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
                        "login prompt with")
             ->capture_default_str()
             ->type_name("NAME");
+        app.add_option("--mqtt", options.mqtt_url,
+                       "an MQTT broker for Home Assistant: mqtt://HOST[:PORT] or "
+                       "mqtts://HOST[:PORT] (TLS); empty for none")
+            ->type_name("URL");
+        app.add_option("--mqtt-user", options.mqtt_user, "the user name at the broker")
+            ->type_name("NAME");
+        app.add_option("--mqtt-password-file", options.mqtt_password_file,
+                       "a file whose first line is the broker's password")
+            ->type_name("FILE");
+        app.add_option("--mqtt-cafile", options.mqtt_ca_file,
+                       "the certificate authority of an mqtts:// broker, in PEM (default: the "
+                       "system's)")
+            ->type_name("FILE");
+        app.add_option("--mqtt-id", options.mqtt_id,
+                       "the collector's name in the topics (default: the router's address, its "
+                       "dots made _)")
+            ->type_name("ID");
+        app.add_option("--mqtt-discovery-prefix", options.mqtt_discovery_prefix,
+                       "Home Assistant's discovery prefix")
+            ->capture_default_str()
+            ->type_name("PREFIX");
+        app.add_option("--on-event", options.on_event,
+                       "a command run through the shell on each event (see below)")
+            ->type_name("COMMAND");
+        app.add_option("--report", options.report_file,
+                       "the HTML report of the logs, kept fresh in FILE")
+            ->type_name("FILE");
+        app.add_option("--report-every", report_every, "minutes between two reports")
+            ->capture_default_str()
+            ->type_name("MINUTES");
         app.add_flag("--once", options.once,
                      "one cycle, then exit: 0 when it collected, 3 when it did not");
         try {
@@ -176,5 +267,12 @@ ParsedOptions parse_collector_options(int argc, const char* const argv[]) {
                        options.router + "\"");
     if (options.user.find_first_of("\r\n") != std::string::npos || options.user.empty())
         return refused("--user takes a login name on one line, not an empty one");
+    if (std::string why = mqtt_refusal(options); !why.empty()) return refused(std::move(why));
+    if (report_every.empty()) report_every = "60";  // an empty setting of the service
+    const auto every = whole_number(report_every, max_interval_minutes);
+    if (!every || *every == 0)
+        return refused("--report-every takes a whole number of minutes from 1 to " +
+                       std::to_string(max_interval_minutes) + ", not \"" + report_every + "\"");
+    options.report_every_minutes = *every;
     return parsed;
 }

@@ -21,6 +21,18 @@ struct CollectorOptions {
     std::string router = "classic";     // the router family, a name of routers/router_families.h
     std::string user = "admin";         // the login name the families with a login prompt ask for
     bool once = false;
+
+    // MQTT for Home Assistant: off while mqtt_url is empty.
+    std::string mqtt_url;
+    std::string mqtt_user;           // empty for none
+    std::string mqtt_password_file;  // empty: the credential, else none
+    std::string mqtt_ca_file;        // empty: the system's authorities
+    std::string mqtt_id;             // empty: made from the address
+    std::string mqtt_discovery_prefix = "homeassistant";
+
+    std::string on_event;     // the command run for each event; empty for none
+    std::string report_file;  // the report kept fresh; empty for none
+    std::int32_t report_every_minutes = 60;
 };
 
 struct ParsedOptions {

@@ -6,16 +6,23 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "collect/collection_end.h"
 #include "collect/collection_worker.h"
 #include "collect/threads.h"
 #include "collector/console_calls.h"
+#include "collector/event_command.h"
+#include "collector/line_news.h"
 #include "collector/metrics.h"
+#include "collector/mqtt_link.h"
+#include "collector/report_refresh.h"
 #include "collector/stop_requests.h"
 #include "routers/router_families.h"
+#include "runtime/child_process.h"
 #include "runtime/date.h"
 #include "runtime/stop.h"
 #include "runtime/text.h"
@@ -46,6 +53,7 @@ std::atomic<bool> worker_returned{false};
 bool last_cycle_collected = false;
 std::string last_cycle_reason;
 std::filesystem::path metrics_path;  // empty without --metrics
+std::filesystem::path report_path;   // empty without --report
 bool pause_after_failure = false;    // --interval 0 without --once
 
 void worker_entry(std::int32_t parameter) {
@@ -54,8 +62,20 @@ void worker_entry(std::int32_t parameter) {
     wake().raise();
 }
 
-// The figures for Prometheus; only the worker touches them once it runs.
+// The figures for Prometheus, the broker and the event command; only the worker touches them
+// once it runs.
 LineFigures line_figures;
+bool keep_figures = false;  // --metrics, --mqtt or --on-event
+
+// What each cycle told, and where it goes. Made before the worker starts and ended after it.
+std::unique_ptr<LineNews> line_news;
+std::unique_ptr<MqttLink> mqtt_link;            // null without --mqtt
+std::unique_ptr<EventCommand> event_command;    // null without --on-event
+std::unique_ptr<ReportRefresh> report_refresh;  // null without --report
+// The environment that every event command starts from: this process's, without the systemd
+// credentials' folder (where the passwords are) and without variables of our own names, so that
+// the command sees only the figures set for it.
+std::vector<std::string> event_base_environment;
 bool metrics_failing = false;  // the latest write of the --metrics file failed
 
 std::int64_t unix_now() {
@@ -76,10 +96,22 @@ void write_metrics_now() {
                metrics_path.string()));
 }
 
-// The figures for Prometheus after every cycle, collected or not.
-void write_metrics(const CycleReport& report) {
-    record_cycle(line_figures, report, unix_now());
-    write_metrics_now();
+// The news of a cycle: the broker's state, the event commands, the fresh report.
+void tell_news(const CycleReport& report, std::int64_t now_unix) {
+    const bool alarm = take_alarm_said();
+    if (!line_news) return;
+    const std::vector<LineNotice> notices =
+        line_news->take_cycle(line_figures, report, now_unix, current_wall_clock(), alarm);
+    if (mqtt_link) mqtt_link->publish(line_news->snapshot());
+    if (event_command) {
+        for (const LineNotice& notice : notices) {
+            EventRun run{std::string(event_name(notice.event)), event_base_environment};
+            for (std::string& variable : event_environment(notice, line_news->snapshot()))
+                run.environment.push_back(std::move(variable));
+            event_command->post(std::move(run));
+        }
+    }
+    if (report_refresh && report.collected) report_refresh->collected();
 }
 
 void after_cycle(const CycleReport& report) {
@@ -91,7 +123,14 @@ void after_cycle(const CycleReport& report) {
                                 classic ? "Login refused: check the password"
                                         : "the router refused the user name or password"));
     }
-    if (!metrics_path.empty()) write_metrics(report);
+    if (keep_figures) {
+        const std::int64_t now = unix_now();
+        record_cycle(line_figures, report, now);
+        if (!metrics_path.empty()) write_metrics_now();
+        tell_news(report, now);
+    } else if (report_refresh && report.collected) {
+        report_refresh->collected();
+    }
     if (report.reason == "refused" && pause_after_failure) {
         sleep_ms(refused_retry_pause_ms);
         return;
@@ -132,14 +171,72 @@ void fill_settings(const CollectorOptions& options, const std::string& password)
     }
 }
 
+void say_error(std::string_view line) {
+    print_error_line(line);
+}
+
+void say_output(std::string_view line) {
+    print_output_line(line);
+}
+
+bool own_variable(std::string_view variable) {
+    return variable.starts_with("KELVASTATS_");
+}
+
+// Starts what the cycles' news goes to. Returns "" or the one line that says why it cannot.
+std::string start_news(const CollectorOptions& options, const std::string& mqtt_password) {
+    keep_figures =
+        !options.metrics_file.empty() || !options.mqtt_url.empty() || !options.on_event.empty();
+    if (!options.mqtt_url.empty() || !options.on_event.empty())
+        line_news = std::make_unique<LineNews>(options.router, options.address);
+    if (!options.mqtt_url.empty()) {
+        MqttSettings mqtt;
+        (void)read_mqtt_url(options.mqtt_url, mqtt.address);  // checked with the options
+        mqtt.url = options.mqtt_url;
+        mqtt.ca_file = options.mqtt_ca_file;
+        mqtt.user = options.mqtt_user;
+        mqtt.password = mqtt_password;
+        mqtt.topics = {options.mqtt_id, options.mqtt_discovery_prefix};
+        mqtt_link = std::make_unique<MqttLink>();
+        if (std::string why = mqtt_link->start(mqtt, &say_error); !why.empty()) return why;
+    }
+    if (!options.on_event.empty()) {
+        for (std::string& variable : environment_without({"CREDENTIALS_DIRECTORY"})) {
+            if (!own_variable(variable)) event_base_environment.push_back(std::move(variable));
+        }
+        event_command = std::make_unique<EventCommand>(options.on_event, &say_output, &say_error);
+    }
+    if (!options.report_file.empty()) {
+        const std::string program = report_program_beside(own_program_path());
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(program, error))
+            return concat("--report needs kelvastats-report beside kelvastats-collect, and ",
+                          program, " is not there");
+        report_refresh = std::make_unique<ReportRefresh>(
+            program, std::filesystem::current_path(error).string(), report_path.string(),
+            options.report_every_minutes, &say_error);
+    }
+    return "";
+}
+
+// Ends what start_news started, the broker last, so that its "offline" is the last word.
+void end_news() {
+    if (event_command) event_command->stop();
+    if (report_refresh) report_refresh->stop();
+    if (mqtt_link) mqtt_link->stop();
+}
+
 }  // namespace
 
-int run_collector(const CollectorOptions& options, const std::string& password) {
+int run_collector(const CollectorOptions& options, const std::string& password,
+                  const std::string& mqtt_password) {
     fill_settings(options, password);
     ignore_write_signals();
     std::error_code error;
     if (!options.metrics_file.empty())
         metrics_path = std::filesystem::absolute(options.metrics_file, error);
+    if (!options.report_file.empty())
+        report_path = std::filesystem::absolute(options.report_file, error);
     std::filesystem::current_path(options.directory, error);
     if (error) {
         print_error_line(concat("kelvastats-collect: cannot write the logs in ", options.directory,
@@ -147,6 +244,11 @@ int run_collector(const CollectorOptions& options, const std::string& password) 
         return exit_failed;
     }
     install_console_calls();
+    if (std::string why = start_news(options, mqtt_password); !why.empty()) {
+        print_error_line(concat("kelvastats-collect: ", why));
+        end_news();
+        return exit_refused;
+    }
     if (!metrics_path.empty()) {
         // Written at once, so that Prometheus knows the collector from its start.
         line_figures = start_line_figures(unix_now(), settings.interval_ms.load());
@@ -167,6 +269,7 @@ int run_collector(const CollectorOptions& options, const std::string& password) 
 
     while (!stop_request_arrived() && !worker_returned.load()) (void)wake().wait_alone(no_limit_ms);
     end_collection();
+    end_news();
 
     if (worker_returned.load() && worker_end.load() == WorkerEnd::program_ends) {
         // The box said what failed. Once a cycle had begun (the network had started), it was a log

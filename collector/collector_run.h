@@ -9,4 +9,6 @@
 // Runs until a stop request (exit_done), a log that cannot be created (exit_failed), or, with
 // options.once, the end of the first cycle (exit_done or exit_not_collected). Enters
 // options.directory first; a relative password or metrics path is taken from where it started.
-int run_collector(const CollectorOptions& options, const std::string& password);
+// mqtt_password: the broker's, "" for none.
+int run_collector(const CollectorOptions& options, const std::string& password,
+                  const std::string& mqtt_password);

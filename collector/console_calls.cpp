@@ -1,6 +1,7 @@
 // The window's calls on the console.
 #include "collector/console_calls.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@ namespace {
 
 // One line at a time, so that lines of the worker and of the main thread never interleave.
 std::mutex console_mutex;
+std::atomic<bool> alarm_said{false};
 
 void print_line(std::FILE* stream, std::string_view text) {
     std::lock_guard lock(console_mutex);
@@ -42,6 +44,7 @@ int box_to_error(std::string_view, std::string_view text, int) {
 
 // A server has no speaker: the alarm is said.
 void alarm_to_error() {
+    alarm_said = true;
     print_error_line(concat(time_now(), " alarm: DeltaCRC ", to_decimal(settings.delta_crc.load()),
                             " is over the threshold of ",
                             to_decimal(settings.alarm_threshold.load())));
@@ -60,4 +63,8 @@ void print_error_line(std::string_view text) {
 void install_console_calls() {
     install_ui_calls(UiCalls{&status_to_output, &box_to_error});
     set_alarm_output(&alarm_to_error);
+}
+
+bool take_alarm_said() {
+    return alarm_said.exchange(false);
 }

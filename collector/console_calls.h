@@ -10,3 +10,6 @@ void install_console_calls();
 // One line on standard output or standard error, flushed at once. Safe from any thread.
 void print_output_line(std::string_view text);
 void print_error_line(std::string_view text);
+
+// Whether the alarm was said since the previous call. Safe from any thread.
+bool take_alarm_said();

@@ -22,5 +22,17 @@ int main(int argc, char* argv[]) {
         print_error_line(concat("kelvastats-collect: ", password.error));
         return exit_refused;
     }
-    return run_collector(parsed.options, password.password);
+    if (!password.warning.empty())
+        print_error_line(concat("kelvastats-collect: ", password.warning));
+    PasswordResult mqtt_password;
+    if (!parsed.options.mqtt_url.empty()) {
+        mqtt_password = find_mqtt_password(parsed.options.mqtt_password_file);
+        if (!mqtt_password.error.empty()) {
+            print_error_line(concat("kelvastats-collect: ", mqtt_password.error));
+            return exit_refused;
+        }
+        if (!mqtt_password.warning.empty())
+            print_error_line(concat("kelvastats-collect: ", mqtt_password.warning));
+    }
+    return run_collector(parsed.options, password.password, mqtt_password.password);
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "collector/file_access.h"
 #include "collector/terminal_input.h"
 
 namespace {
@@ -30,6 +31,30 @@ PasswordResult password_from_text(std::string text, const std::string& source) {
         result.password = std::move(text);
     }
     return result;
+}
+
+// Whether the file holds nothing but line ends: the service's stand-in for a credential whose
+// file is missing (systemd takes no empty value).
+bool blank_credential(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size > 2) return false;
+    std::FILE* file = std::fopen(path.string().c_str(), "rb");
+    if (file == nullptr) return false;
+    char bytes[2] = {};
+    const std::size_t count = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (bytes[i] != '\n' && bytes[i] != '\r') return false;
+    }
+    return true;
+}
+
+// $CREDENTIALS_DIRECTORY/name, or an empty path when the variable is not set.
+std::filesystem::path credential_path(const char* name) {
+    const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
+    if (credentials == nullptr || *credentials == '\0') return {};
+    return std::filesystem::path(credentials) / name;
 }
 
 }  // namespace
@@ -55,22 +80,48 @@ PasswordResult read_password_file(const std::string& path) {
         return result;
     }
     text.resize(count);
-    return password_from_text(std::move(text), "the password file " + path);
+    PasswordResult read = password_from_text(std::move(text), "the password file " + path);
+    if (read.error.empty() && readable_by_others(path))
+        read.warning = "every user of this machine can read the password file " + path +
+                       "; make it yours alone: chmod 600 " + path;
+    return read;
+}
+
+PasswordResult find_mqtt_password(const std::string& mqtt_password_file) {
+    if (!mqtt_password_file.empty()) return read_password_file(mqtt_password_file);
+    const std::filesystem::path credential = credential_path("mqtt-password");
+    std::error_code error;
+    // The service's credential is blank when the broker wants no password.
+    if (credential.empty() || !std::filesystem::exists(credential, error) ||
+        blank_credential(credential))
+        return {};
+    PasswordResult result = read_password_file(credential.string());
+    result.warning.clear();  // systemd makes the credential readable by the service alone
+    return result;
 }
 
 PasswordResult find_password(const std::string& password_file) {
     if (!password_file.empty()) return read_password_file(password_file);
-    if (const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
-        credentials != nullptr && *credentials != '\0') {
-        const std::filesystem::path credential = std::filesystem::path(credentials) / "password";
+    if (const std::filesystem::path credential = credential_path("password"); !credential.empty()) {
         std::error_code error;
-        if (std::filesystem::exists(credential, error))
-            return read_password_file(credential.string());
+        if (std::filesystem::exists(credential, error)) {
+            // The service's fallback when the file that its LoadCredential= names is missing.
+            if (blank_credential(credential))
+                return {"",
+                        "no password: the systemd credential \"password\" is empty; "
+                        "write the router's password to the file that the unit's "
+                        "LoadCredential=password: names",
+                        ""};
+            PasswordResult result = read_password_file(credential.string());
+            result.warning.clear();
+            return result;
+        }
     }
     if (input_is_terminal()) {
         if (std::optional<std::string> typed = read_hidden_line("Router password: "))
             return password_from_text(std::move(*typed), "the typed password");
-        return {"", "no password was typed"};
+        return {"", "no password was typed", ""};
     }
-    return {"", "no password: give --password-file FILE (or the systemd credential \"password\")"};
+    return {"", "no password: give --password-file FILE (or the systemd credential \"password\")",
+            ""};
 }

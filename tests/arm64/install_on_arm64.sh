@@ -157,8 +157,11 @@ in_root() {
 
 echo "== kelvastats-collect on arm64 ($SECONDS s)"
 # With no package lists in the root, everything it depends on must already be in a minimal arm64
-# Debian 12.
-in_root apt-get install -y -q "/tmp/kelva/$(basename "$deb")" >"$work/apt.log" 2>&1 ||
+# Debian 12, but for libmosquitto1 and its OpenSSL: the machine's own apt, which has Debian's arm64
+# lists for the cross build, fetches those two, as apt would on the box itself.
+(cd "$target/tmp/kelva" && apt-get download -q libmosquitto1:arm64 libssl3:arm64) >"$work/apt.log" 2>&1 ||
+  { cat "$work/apt.log"; fail "apt-get download of libmosquitto1 and libssl3 for arm64"; }
+in_root sh -c 'apt-get install -y -q /tmp/kelva/*.deb' >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; fail "apt-get install of the arm64 package"; }
 in_root getent passwd kelvastats >/dev/null || fail "no user kelvastats"
 owner=$(in_root stat -c '%U %a' /var/lib/kelvastats) || fail "no /var/lib/kelvastats"

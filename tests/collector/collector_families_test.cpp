@@ -54,7 +54,7 @@ struct Family {
 
 class CollectorFamilies : public ::testing::TestWithParam<Family> {
   protected:
-    void SetUp() override { write_file_bytes(path("password"), "secret\n"); }
+    void SetUp() override { write_secret_file(path("password"), "secret\n"); }
     RouterSim& start_router(RouterSimOptions options) {
         options.family = GetParam().family;
         options.line.kind = GetParam().line;

@@ -128,7 +128,7 @@ std::vector<std::string> whole_masked_lines(const std::string& log) {
 
 class CollectorStop : public ::testing::Test {
   protected:
-    void SetUp() override { write_file_bytes(path("password"), "secret\n"); }
+    void SetUp() override { write_secret_file(path("password"), "secret\n"); }
     std::string path(const std::string& name) const { return dir_.path() + "/" + name; }
     std::vector<std::string> arguments(std::uint16_t port, const std::string& interval) const {
         return {"--address", "127.0.0.1",   "--port",    std::to_string(port), "--interval",

@@ -41,8 +41,9 @@ case "$mode" in
     grep -q '^kelvastats:x:[0-9]*:[0-9]*:KelvaStats collector:/var/lib/kelvastats:' "$work/root/etc/passwd" ||
       { cat "$work/root/etc/passwd"; echo "FAIL: no user kelvastats"; exit 1; }
 
-    # The unit's command line with the settings file's values, as systemd would run it (${VAR} is
-    # one argument, even when empty), with --once, the state folder and the credential here, and
+    # The unit's command line with its Environment= defaults and then the settings file's values,
+    # as systemd would run it (${VAR} is one argument, even when empty), with --once, the state
+    # folder and the credentials here (the MQTT one a lone line end, the unit's fallback), and
     # the router's address pointed at a loopback port where nothing listens: the collector must
     # accept every option and password, write the metrics file, and end with 3 (no collection).
     command_line=$(sed -n '/^ExecStart=/,/[^\\]$/p' "$unit" | sed 's/^ExecStart=//; s/\\$//' | tr '\n' ' ')
@@ -51,10 +52,19 @@ case "$mode" in
     command_line=$(sed 's/\${\([A-Z_]*\)}/"${\1}"/g' <<<"$command_line")
     mkdir "$work/state" "$work/credentials"
     printf 'secret\n' >"$work/credentials/password"
+    printf '\n' >"$work/credentials/mqtt-password"
+    defaults=$(sed -n 's/^Environment=//p' "$unit" | tr '\n' ' ')
+    # The second run reads a settings file from before MQTT, the event command and the report.
+    grep -vE '^KELVASTATS_(MQTT|ON_EVENT|REPORT)' "$2/packaging/systemd/kelvastats-collect.default" \
+      >"$work/older.default"
     for metrics in "$work/state/kelvastats.prom" ""; do
+      settings="$2/packaging/systemd/kelvastats-collect.default"
+      [ -n "$metrics" ] || settings="$work/older.default"
       (
         set -a
-        . "$2/packaging/systemd/kelvastats-collect.default"
+        eval "$defaults"
+        # shellcheck disable=SC1090
+        . "$settings"
         KELVASTATS_ADDRESS=127.0.0.1 KELVASTATS_PORT=1 KELVASTATS_METRICS="$metrics"
         eval "set -- $command_line"
         CREDENTIALS_DIRECTORY="$work/credentials" timeout 20 "$@" --once >"$work/out" 2>&1

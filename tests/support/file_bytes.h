@@ -1,6 +1,7 @@
 // Whole files as bytes, for tests that compare logs byte for byte or prepare them.
 #pragma once
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,4 +18,11 @@ inline std::string read_file_bytes(const std::string& path) {
 // Replaces the file's content with `bytes`, creating it when missing.
 inline void write_file_bytes(const std::string& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A password file as the README says to make one: `bytes`, readable by its owner alone.
+inline void write_secret_file(const std::string& path, std::string_view bytes) {
+    write_file_bytes(path, bytes);
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
