@@ -342,14 +342,20 @@ TEST_F(MqttLinkTest, BrokerAwayAndBackIsSaidOnceEachWayAndGetsOnlyTheLatestState
     set_gate(true);
     const std::vector<Message> messages = watcher.until_topic("kelvastats/away/state");
     ASSERT_FALSE(messages.empty()) << "no state after the broker came back";
-    EXPECT_EQ(messages.back().payload, state_json(snapshot_with_rate(2000)));
-    // Only the latest state, and every sensor before it (Home Assistant reads a state only for a
-    // sensor it knows). The broker may hand the retained and the live messages in either order.
+    // The broker may hand the retained and the live messages in either order: the state is the
+    // latest only, and every sensor comes before it (Home Assistant reads a state only for a
+    // sensor it knows).
+    const auto state = std::find_if(messages.rbegin(), messages.rend(), [](const Message& m) {
+        return m.topic == "kelvastats/away/state";
+    });
+    ASSERT_NE(state, messages.rend());
+    EXPECT_EQ(state->payload, state_json(snapshot_with_rate(2000)));
     for (const Message& message : messages)
         EXPECT_NE(message.payload, state_json(snapshot_with_rate(1000)));
+    const auto before_state = state.base() - 1;
     for (const MqttMessage& sensor :
          discovery_messages(link_settings.topics, snapshot_with_rate(2000))) {
-        EXPECT_TRUE(std::any_of(messages.begin(), messages.end() - 1, [&](const Message& m) {
+        EXPECT_TRUE(std::any_of(messages.begin(), before_state, [&](const Message& m) {
             return m.topic == sensor.topic;
         })) << sensor.topic;
     }
