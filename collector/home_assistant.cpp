@@ -16,6 +16,7 @@
 
 #include "collector/mqtt_link.h"
 #include "runtime/calendar.h"
+#include "runtime/text.h"
 #include "runtime/version.h"
 
 namespace {
@@ -127,41 +128,13 @@ std::vector<Sensor> sensors_of(const LineSnapshot& snapshot) {
     return sensors;
 }
 
-// The length of the valid UTF-8 sequence at the start of `text`, or 0 when it starts with a byte
-// that begins none (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF, cut).
-std::size_t utf8_length(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-    }
-    return length;
-}
-
 // A JSON string: quotes, backslashes and control characters escaped, and each byte that is not
 // part of valid UTF-8 made U+FFFD, so that whatever a router printed gives valid JSON.
 void append_string(std::string& out, std::string_view text) {
     constexpr std::string_view hex = "0123456789abcdef";
     out += '"';
     while (!text.empty()) {
-        const std::size_t length = utf8_length(text);
+        const std::size_t length = utf8_sequence_length(text);
         const char c = text.front();
         if (length == 0) {
             out += "\xEF\xBF\xBD";

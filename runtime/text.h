@@ -68,6 +68,11 @@ bool equals(std::string_view a, std::string_view b);
 
 // ASCII letters only, as routers print their words; other bytes compare as they are.
 char ascii_lower(char c);
+
+// The length of the valid UTF-8 sequence at the start of text, or 0 when it does not start with
+// one (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF, a cut sequence):
+// what Prometheus and JSON readers accept.
+std::size_t utf8_sequence_length(std::string_view text);
 bool equals_ignoring_case(std::string_view a, std::string_view b);
 bool contains_ignoring_case(std::string_view text, std::string_view word);
 

@@ -44,15 +44,8 @@ fail() {
   exit 1
 }
 
-# A loopback port nothing listens on (a clash with a program that starts listening just after
-# shows as that program failing to start).
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    [ -z "$(ss -Htln "sport = :$port")" ] && { echo "$port"; return; }
-  done
-}
+# shellcheck source-path=SCRIPTDIR source=script_helpers.sh
+source "$(dirname "$0")/script_helpers.sh"
 
 # The latest value Prometheus holds for a query, or nothing (also while it is starting).
 query() {

@@ -42,31 +42,9 @@ make_debian_root "$cache_dir/debian12-root.tar"
 work=$(mktemp -d "$cache_dir/install.XXXXXX")
 target="$work/root"
 # The root is removed only once nothing is mounted in it any more: the download cache is.
-cleanup() {
-  local mount
-  for mount in var/cache/apt/archives dev proc ""; do
-    if mountpoint -q "$target/$mount" && ! umount "$target/$mount"; then
-      echo "cannot unmount $target/$mount: $work is left as it is"
-      return
-    fi
-  done
-  rm -rf --one-file-system "$work"
-}
+cleanup() { remove_debian_root "$target" "$work" || true; }
 trap cleanup EXIT
-# The root lives in memory: it unpacks, installs and goes away in a fraction of the time a disk takes.
-mkdir "$target"
-mount -t tmpfs -o size=4g,mode=0755 kelva-root "$target"
-tar -C "$target" -xf "$cache_dir/debian12-root.tar"
-chmod 0755 "$target"
-cp /etc/resolv.conf "$target/etc/resolv.conf"
-mount -t proc proc "$target/proc"
-# A /dev of its own with the few devices apt and the programs use, not the machine's.
-mount -t tmpfs -o mode=0755,nosuid dev "$target/dev"
-mknod -m 0666 "$target/dev/null" c 1 3
-mknod -m 0666 "$target/dev/zero" c 1 5
-mknod -m 0666 "$target/dev/random" c 1 8
-mknod -m 0666 "$target/dev/urandom" c 1 9
-mount --bind "$cache_dir/apt-archives" "$target/var/cache/apt/archives"
+mount_debian_root "$target" "$cache_dir/debian12-root.tar" "$cache_dir/apt-archives"
 mkdir -p "$target/tmp/kelva"
 cp "$collect_deb" "$desktop_deb" "$target/tmp/kelva/"
 

@@ -78,29 +78,12 @@ cleanup() {
     fi
     wait "$nspawn" 2>/dev/null || true
   fi
-  for mount in var/cache/apt/archives dev proc ""; do
-    if mountpoint -q "$target/$mount" && ! umount "$target/$mount"; then
-      echo "cannot unmount $target/$mount: $work is left as it is"
-      return
-    fi
-  done
-  rm -rf --one-file-system "$work"
+  remove_debian_root "$target" "$work" || true
 }
 trap cleanup EXIT
 
 echo "== a Debian 12 root with systemd and kelvastats-collect ($SECONDS s)"
-mkdir "$target"
-mount -t tmpfs -o size=4g,mode=0755 kelva-boot-root "$target"
-tar -C "$target" -xf "$cache_dir/debian12-root.tar"
-chmod 0755 "$target"
-cp /etc/resolv.conf "$target/etc/resolv.conf"
-mount -t proc proc "$target/proc"
-mount -t tmpfs -o mode=0755,nosuid dev "$target/dev"
-mknod -m 0666 "$target/dev/null" c 1 3
-mknod -m 0666 "$target/dev/zero" c 1 5
-mknod -m 0666 "$target/dev/random" c 1 8
-mknod -m 0666 "$target/dev/urandom" c 1 9
-mount --bind "$cache_dir/apt-archives" "$target/var/cache/apt/archives"
+mount_debian_root "$target" "$cache_dir/debian12-root.tar" "$cache_dir/apt-archives"
 mkdir -p "$target/root/kelva"
 cp "$collect_deb" "$target/root/kelva/"
 if ! chroot "$target" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 \
